@@ -1,0 +1,29 @@
+# Cross toolchain for 32-bit Windows with MinGW-w64; tests run under Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+
+set(triplet i686-w64-mingw32)
+foreach(tool IN ITEMS g++ gcc windres)
+  find_program(tarvik_${tool} NAMES ${triplet}-${tool}-win32 ${triplet}-${tool} NO_CACHE)
+  if(NOT tarvik_${tool})
+    message(FATAL_ERROR "${triplet}-${tool} not found: install g++-mingw-w64-i686 (scripts/setup.sh does)")
+  endif()
+endforeach()
+set(CMAKE_CXX_COMPILER ${tarvik_g++})
+set(CMAKE_C_COMPILER ${tarvik_gcc})
+set(CMAKE_RC_COMPILER ${tarvik_windres})
+
+set(CMAKE_FIND_ROOT_PATH /usr/${triplet})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# No MinGW runtime DLL beside the programs: everything but Windows' own DLLs is linked
+# in. ASLR and DEP are asked for explicitly, whatever the binutils default.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--dynamicbase,--nxcompat")
+
+find_program(tarvik_wine NAMES wine NO_CACHE)
+if(NOT tarvik_wine)
+  message(FATAL_ERROR "wine not found: the Windows tests run under Wine (scripts/setup.sh installs it)")
+endif()
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)

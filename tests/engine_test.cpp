@@ -1,0 +1,156 @@
+#include "engine/id_number.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string>
+
+#include "app/text.h"
+
+namespace tarvik {
+namespace {
+
+constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+
+std::u16string U16(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::string Ascii(const std::u16string& text) { return std::string(text.begin(), text.end()); }
+
+// The plain reference: a 64-bit accumulator reduced modulo 2^32 after every step.
+uint32_t ReferenceFold(const std::u16string& lowered) {
+  uint64_t h = 0;
+  for (char16_t unit : lowered) {
+    const int64_t code = text::CharacterCode(unit);
+    h = (h * 101 + static_cast<uint64_t>(code)) % (uint64_t{1} << 32);
+  }
+  return static_cast<uint32_t>(h);
+}
+
+TEST(AddWrapped, WrapsAtEveryBoundary) {
+  struct Case { int32_t a, b, sum; const char* what; };
+  const Case cases[] = {
+      {0, 0, 0, "zero"},
+      {2, 3, 5, "small positives"},
+      {kMax, 1, kMin, "carry into the sign bit"},
+      {-1, 1, 0, "carry out of bit 31 is dropped"},
+      {kMin, kMin, 0, "two sign bits cancel"},
+      {kMin, -1, kMax, "negative overflow wraps to the top"},
+      {kMax, kMax, -2, "largest positives"},
+      {-5, 3, -2, "mixed signs, no carry out"},
+      {0x55555555, 0x2AAAAAAB, kMin, "carry ripples through every bit"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(AddWrapped(c.a, c.b), c.sum) << c.a << " + " << c.b;
+    EXPECT_EQ(AddWrapped(c.b, c.a), c.sum) << "commuted: " << c.b << " + " << c.a;
+  }
+}
+
+TEST(Times101, WrapsLikeUnsignedMultiplication) {
+  struct Case { int32_t a, product; const char* what; };
+  const Case cases[] = {
+      {0, 0, "zero"},
+      {1, 101, "one"},
+      {-1, -101, "minus one"},
+      {kMax, 2147483547, "largest positive"},
+      {kMin, kMin, "sign bit alone: 101 is odd"},
+      {21262215, -2147483581, "first value whose product passes 2^31"},
+      {21262214, 2147483614, "last value whose product stays below 2^31"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(Times101(c.a), c.product) << "101 * " << c.a;
+  }
+}
+
+TEST(WrapAroundArithmetic, AgreesWithA64BitReferenceOnRandomValues) {
+  std::mt19937 random(20261208);
+  std::uniform_int_distribution<uint32_t> any;
+  for (int i = 0; i < 100000; ++i) {
+    const uint32_t a = any(random), b = any(random);
+    const auto sum = static_cast<uint32_t>((uint64_t{a} + b) & 0xFFFFFFFFu);
+    const auto product = static_cast<uint32_t>((uint64_t{a} * 101) & 0xFFFFFFFFu);
+    ASSERT_EQ(static_cast<uint32_t>(AddWrapped(static_cast<int32_t>(a), static_cast<int32_t>(b))), sum)
+        << a << " + " << b;
+    ASSERT_EQ(static_cast<uint32_t>(Times101(static_cast<int32_t>(a))), product) << "101 * " << a;
+  }
+}
+
+TEST(UnsignedText, ReadsTheBitPatternAsUnsigned) {
+  struct Case { int32_t n; const char* text; const char* what; };
+  const Case cases[] = {
+      {0, "0", "zero has one digit"},
+      {7, "7", "no leading zeros"},
+      {kMax, "2147483647", "largest positive"},
+      {kMin, "2147483648", "sign bit alone"},
+      {-2147483647, "2147483649", "just above 2^31"},
+      {-1, "4294967295", "all bits set"},
+      {-1147483648, "3147483648", "low bits exactly one billion"},
+      {-147483648, "4147483648", "low bits one billion over two billion"},
+      {-1147483649, "3147483647", "just below a billion boundary"},
+      {-647483648, "3647483648", "leading zero in the low part"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(Ascii(UnsignedText(c.n)), c.text) << "n = " << c.n;
+  }
+}
+
+TEST(WorkOutIdNumber, FoldsTheLowerCasedAddress) {
+  struct Case { const char* address; const char* id; const char* what; };
+  const Case cases[] = {
+      {"", "0", "empty text"},
+      {"a", "97", "one character"},
+      {"ab", "9895", "two characters"},
+      {"abc", "999494", "three characters"},
+      {"ABC", "999494", "upper case folds as lower"},
+      {"Abc", "999494", "mixed case"},
+      {"aBC", "999494", "mixed case"},
+      {"abc ", "100948926", "trailing space is kept"},
+      {" abc", "33969126", "leading space is kept"},
+      {"abcdefgh", "2974951252", "result above 2^31 shown unsigned"},
+      {"abc-123", "865265653", "punctuation and digits"},
+      {"xxxxxxx", "496901160", "running value wraps past 2^32"},
+      {"0", "48", "not validated as an address"},
+      {"John.Smith@Hotmail.com", "1494942737", "a typical address"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(Ascii(WorkOutIdNumber(U16(c.address))), c.id) << "address \"" << c.address << '"';
+  }
+}
+
+TEST(WorkOutIdNumber, AgreesWithAReferenceFoldOnRandomAsciiTexts) {
+  // Printable ASCII has the same code in every ANSI code page, and only A-Z change
+  // case, so the reference needs nothing from the text layer here.
+  std::mt19937 random(101);
+  std::uniform_int_distribution<int> length(0, 80), printable(0x20, 0x7E);
+  for (int i = 0; i < 3000; ++i) {
+    std::string address(static_cast<size_t>(length(random)), ' ');
+    for (char& c : address) c = static_cast<char>(printable(random));
+    uint64_t h = 0;
+    for (char c : address) {
+      const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+      h = (h * 101 + static_cast<unsigned char>(lower)) % (uint64_t{1} << 32);
+    }
+    ASSERT_EQ(Ascii(WorkOutIdNumber(U16(address))), std::to_string(h)) << "address \"" << address << '"';
+  }
+}
+
+TEST(WorkOutIdNumber, AgreesWithAReferenceFoldOnRandomUnicodeTexts) {
+  // Any UTF-16 unit, lone surrogate halves included: the engine must fold whatever
+  // the text layer reports, and render it unsigned.
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> length(0, 40), unit(0, 0xFFFF);
+  for (int i = 0; i < 2000; ++i) {
+    std::u16string address(static_cast<size_t>(length(random)), u' ');
+    for (char16_t& c : address) c = static_cast<char16_t>(unit(random));
+    const std::string expected = std::to_string(ReferenceFold(text::LowerCase(address)));
+    ASSERT_EQ(Ascii(WorkOutIdNumber(address)), expected) << "text number " << i;
+  }
+}
+
+}  // namespace
+}  // namespace tarvik
