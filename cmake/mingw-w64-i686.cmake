@@ -4,7 +4,9 @@ set(CMAKE_SYSTEM_PROCESSOR i686)
 
 set(triplet i686-w64-mingw32)
 foreach(tool IN ITEMS g++ gcc windres)
-  find_program(tarvik_${tool} NAMES ${triplet}-${tool}-win32 ${triplet}-${tool} NO_CACHE)
+  # The posix threading flavour: GoogleTest needs std::mutex, which the win32 one lacks
+  # in this GCC. Linked statically, its threads library needs no DLL either.
+  find_program(tarvik_${tool} NAMES ${triplet}-${tool}-posix ${triplet}-${tool} NO_CACHE)
   if(NOT tarvik_${tool})
     message(FATAL_ERROR "${triplet}-${tool} not found: install g++-mingw-w64-i686 (scripts/setup.sh does)")
   endif()
@@ -19,8 +21,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
 # No MinGW runtime DLL beside the programs: everything but Windows' own DLLs is linked
-# in. ASLR and DEP are asked for explicitly, whatever the binutils default.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--dynamicbase,--nxcompat")
+# in, and what of it goes unused is dropped again. ASLR and DEP are asked for
+# explicitly, whatever the binutils default.
+set(CMAKE_CXX_FLAGS_INIT "-ffunction-sections -fdata-sections")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--gc-sections,--dynamicbase,--nxcompat")
+set(CMAKE_EXE_LINKER_FLAGS_MINSIZEREL_INIT "-s")
 
 find_program(tarvik_wine NAMES wine NO_CACHE)
 if(NOT tarvik_wine)

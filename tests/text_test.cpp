@@ -1,0 +1,238 @@
+#include "app/text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "engine/id_number.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace tarvik::text {
+namespace {
+
+std::string UnitName(char16_t unit) {
+  char name[8];
+  std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(unit));
+  return name;
+}
+
+std::string UnitNames(std::u16string_view text) {
+  std::string names;
+  for (const char16_t unit : text) {
+    if (!names.empty()) names += ' ';
+    names += UnitName(unit);
+  }
+  return "[" + names + "]";
+}
+
+std::string Ascii(const std::u16string& text) { return std::string(text.begin(), text.end()); }
+
+// On Windows the answers are the system's, so each suite first makes sure it runs under
+// the code page its expectations belong to (CTest picks it through Wine's locale).
+// Elsewhere the layer always behaves as code page 1252.
+class TextTest : public testing::Test {
+ protected:
+  explicit TextTest(unsigned codePage) : codePage_(codePage) {}
+
+  void SetUp() override {
+#ifdef _WIN32
+    ASSERT_EQ(GetACP(), codePage_) << "these cases are code page " << codePage_
+                                   << "'s; Wine takes the code page from LC_ALL / LANG";
+#endif
+  }
+
+ private:
+  unsigned codePage_;
+};
+
+class CodePage1252 : public TextTest {
+ protected:
+  CodePage1252() : TextTest(1252) {}
+};
+
+TEST_F(CodePage1252, LowerCaseMapsEachUnitByTheSystemsRules) {
+  // Expected lower cases are Unicode's simple lower-case mappings.
+  struct Case { char16_t unit, lower; const char* what; };
+  const Case cases[] = {
+      {u'A', u'a', "first ASCII capital"},
+      {u'Z', u'z', "last ASCII capital"},
+      {u'@', u'@', "just below A: not a letter"},
+      {u'[', u'[', "just above Z: not a letter"},
+      {u'q', u'q', "already lower case"},
+      {u'7', u'7', "digit"},
+      {0x00C0, 0x00E0, "first Latin-1 capital, A grave"},
+      {0x00DE, 0x00FE, "last Latin-1 capital, thorn"},
+      {0x00D7, 0x00D7, "multiplication sign between the Latin-1 capitals"},
+      {0x00DF, 0x00DF, "sharp s is already lower case"},
+      {0x00B5, 0x00B5, "micro sign is already lower case"},
+      {0x0178, 0x00FF, "Y diaeresis: capital at 0x9F in 1252, lower case in Latin-1"},
+      {0x0160, 0x0161, "S caron, a letter of 1252's 0x80-0x9F block"},
+      {0x0152, 0x0153, "ligature OE, likewise"},
+      {0x0100, 0x0101, "A macron, Latin Extended-A"},
+      {0x0391, 0x03B1, "Greek alpha"},
+      {0x0414, 0x0434, "Cyrillic de"},
+      {0xFF21, 0xFF41, "fullwidth A"},
+      {0x20AC, 0x20AC, "euro sign is not a letter"},
+      {0xDC00, 0xDC00, "lone low surrogate half"},
+      {0xD800, 0xD800, "lone high surrogate half"},
+  };
+  std::u16string all, allLower;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::u16string lower = LowerCase(std::u16string(1, c.unit));
+    EXPECT_EQ(lower, std::u16string(1, c.lower))
+        << "input " << UnitName(c.unit) << ", expected " << UnitName(c.lower) << ", got " << UnitNames(lower);
+    all += c.unit;
+    allLower += c.lower;
+  }
+  // The same units in one text (the low half before the high one, so they make no
+  // pair): a text is lowered unit by unit, nothing shifts.
+  const std::u16string lower = LowerCase(all);
+  EXPECT_EQ(lower, allLower) << "input " << UnitNames(all) << "\nexpected " << UnitNames(allLower)
+                             << "\ngot " << UnitNames(lower);
+}
+
+TEST_F(CodePage1252, LowerCaseKeepsLengthAndEverythingButLetters) {
+  struct Case { std::u16string text, lower; const char* what; };
+  const Case cases[] = {
+      {u"", u"", "empty text"},
+      {u"John.Smith+Tag@Example-Mail.COM", u"john.smith+tag@example-mail.com", "an address"},
+      {u"  A B  ", u"  a b  ", "spaces are not trimmed"},
+      {std::u16string(u"A\0B", 3), std::u16string(u"a\0b", 3), "a NUL does not end the text"},
+      {u"\u00C9COLE 1\u20AC", u"\u00E9cole 1\u20AC", "Latin-1 capital, digit and euro sign"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::u16string lower = LowerCase(c.text);
+    EXPECT_EQ(lower, c.lower) << "input " << UnitNames(c.text) << "\nexpected " << UnitNames(c.lower)
+                              << "\ngot " << UnitNames(lower);
+  }
+}
+
+TEST_F(CodePage1252, CharacterCodeFollowsTheCodePageAndItsBestFit) {
+  // Expected codes from Microsoft's code page 1252 table and its best-fit table
+  // (bestfit1252.txt); whatever neither lists becomes '?', 63.
+  struct Case { char16_t unit; int32_t code; const char* what; };
+  const Case cases[] = {
+      {u'a', 97, "ASCII letter"},
+      {u'@', 64, "ASCII punctuation"},
+      {0x0000, 0, "NUL"},
+      {0x007F, 127, "last ASCII unit"},
+      {u'?', 63, "the substitute is also a character of its own"},
+      {0x00A0, 160, "no-break space, first of the units 0xA0-0xFF that are their own code"},
+      {0x00E0, 224, "a grave"},
+      {0x00FF, 255, "y diaeresis, the top byte"},
+      {0x20AC, 128, "euro sign, byte 0x80"},
+      {0x0178, 159, "Y diaeresis, byte 0x9F"},
+      {0x2122, 153, "trade mark sign, byte 0x99"},
+      {0x0081, 129, "byte 0x81 is unassigned and round-trips through its C1 control"},
+      {0x0080, 63, "C1 control whose byte is the euro sign's: no mapping"},
+      {0x0100, 65, "best fit: A macron as A"},
+      {0x0142, 108, "best fit: l stroke as l"},
+      {0x0110, 208, "best fit: D stroke as eth, a byte above 0x7F"},
+      {0x221E, 56, "best fit: infinity as 8"},
+      {0xFF41, 97, "best fit: fullwidth a as a"},
+      {0x3000, 32, "best fit: ideographic space as space"},
+      {0x0414, 63, "Cyrillic de: no mapping"},
+      {0x3042, 63, "hiragana a: no mapping"},
+      {0x4E2D, 63, "CJK ideograph: no mapping"},
+      {0xFFFD, 63, "replacement character: no mapping"},
+      {0xD800, 63, "first high surrogate half"},
+      {0xDBFF, 63, "last high surrogate half"},
+      {0xDC00, 63, "first low surrogate half"},
+      {0xDFFF, 63, "last low surrogate half"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(CharacterCode(c.unit), c.code) << "input " << UnitName(c.unit);
+  }
+}
+
+TEST_F(CodePage1252, EveryByteIsTheCodeOfTheUnitItStandsFor) {
+  // Microsoft's code page 1252 table for bytes 0x80-0x9F; the five bytes it leaves
+  // unassigned stand for the C1 controls of the same number. Every other byte stands
+  // for the unit of the same number.
+  const char16_t kBlock80[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+  };
+  for (int byte = 0; byte <= 0xFF; ++byte) {
+    const char16_t unit = byte >= 0x80 && byte <= 0x9F ? kBlock80[byte - 0x80] : static_cast<char16_t>(byte);
+    EXPECT_EQ(CharacterCode(unit), byte) << "input " << UnitName(unit);
+  }
+}
+
+TEST_F(CodePage1252, EveryUnitHasOneUnitLowerCaseAndOneByteCode) {
+  for (int value = 0; value <= 0xFFFF; ++value) {
+    const auto unit = static_cast<char16_t>(value);
+    const std::u16string lower = LowerCase(std::u16string(1, unit));
+    ASSERT_EQ(lower.size(), 1u) << "input " << UnitName(unit) << " lowers to " << UnitNames(lower);
+    // Lower case is final: a second pass must find nothing left to lower.
+    ASSERT_EQ(LowerCase(lower), lower) << "input " << UnitName(unit) << " lowers to " << UnitName(lower[0])
+                                       << ", which lowers again";
+    const int32_t code = CharacterCode(unit);
+    ASSERT_TRUE(code >= 0 && code <= 0xFF) << "input " << UnitName(unit) << ", got code " << code;
+  }
+}
+
+TEST_F(CodePage1252, IdNumbersOfNonAsciiAddressesUseTheseCodes) {
+  // Expected: lower case as above, then h = h * 101 + code from 0, worked by hand.
+  struct Case { std::u16string address; const char* id; const char* what; };
+  const Case cases[] = {
+      {u"\u00C9", "233", "E acute lowers to e acute, 233"},
+      {u"\u0178", "255", "Y diaeresis lowers to y diaeresis, 255"},
+      {u"\u0141", "108", "L stroke lowers to l stroke, best fit l"},
+      {u"\u00C0\u00C9\u20AC", "2308685", "(224 * 101 + 233) * 101 + 128"},
+      {u"\u3042", "63", "unmapped unit folds as '?'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(Ascii(WorkOutIdNumber(c.address)), c.id) << "input " << UnitNames(c.address);
+  }
+}
+
+#ifdef _WIN32
+
+class DoubleByteCodePage : public TextTest {
+ protected:
+  DoubleByteCodePage() : TextTest(932) {}
+};
+
+TEST_F(DoubleByteCodePage, CodesAreSignedSixteenBitValues) {
+  // Expected codes from Microsoft's code page 932 (Shift JIS) table.
+  struct Case { char16_t unit; int32_t code; const char* what; };
+  const Case cases[] = {
+      {u'a', 97, "ASCII is one byte"},
+      {0xFF71, 177, "half-width katakana a: one byte 0xB1, positive"},
+      {0x3042, -32096, "hiragana a, 0x82A0: the lead byte's top bit makes it negative"},
+      {0x4E00, -30486, "CJK ideograph one, 0x88EA"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(CharacterCode(c.unit), c.code) << "input " << UnitName(c.unit);
+  }
+}
+
+TEST_F(DoubleByteCodePage, NegativeCodesFoldSignExtended) {
+  struct Case { std::u16string address; const char* id; const char* what; };
+  const Case cases[] = {
+      {u"\u3042", "4294935200", "-32096 read as unsigned 32 bits"},
+      {u"a\u3042", "4294944997", "97 * 101 - 32096, below zero"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(Ascii(WorkOutIdNumber(c.address)), c.id) << "input " << UnitNames(c.address);
+  }
+}
+
+#endif
+
+}  // namespace
+}  // namespace tarvik::text
