@@ -1,0 +1,652 @@
+// tarvik.exe as Windows sees it: its version information, manifest and icon read back
+// with the Windows API, and its PE headers and import table read from the file. The
+// expected values are the ones the program must carry, written out here by hand.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <cwctype>
+#include <cstdio>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tarvik/version.h"
+
+namespace tarvik {
+namespace {
+
+constexpr WORD kSpanishModern = MAKELANGID(LANG_SPANISH, SUBLANG_SPANISH_MODERN);  // 3082
+constexpr WORD kNeutral = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL);
+constexpr int kIconGroupId = 1;
+
+// What Form_Load appends to the caption: major.minor.revision.
+constexpr std::wstring_view kCaptionSuffix = L" - 1.0.2";
+
+std::wstring Widen(std::string_view text) { return std::wstring(text.begin(), text.end()); }
+
+std::string Narrow(std::wstring_view text) {
+  std::string out;
+  for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
+  return out;
+}
+
+std::wstring Lower(std::wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+  return text;
+}
+
+// A path from the build as Windows spells it. Under Wine the build passes Unix paths,
+// which only Wine's own function can turn into drive paths.
+std::wstring WindowsPath(const std::string& path) {
+  if (path.empty() || path[0] != '/') return Widen(path);
+  using ToDosFn = WCHAR*(CDECL*)(const char*);
+  const auto toDos = reinterpret_cast<ToDosFn>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+  if (!toDos) return Widen(path);
+  WCHAR* dos = toDos(path.c_str());
+  if (!dos) return Widen(path);
+  std::wstring out(dos);
+  HeapFree(GetProcessHeap(), 0, dos);
+  return out;
+}
+
+std::vector<uint8_t> ReadBytes(const char* path) {
+  std::vector<uint8_t> bytes;
+  if (FILE* file = _wfopen(WindowsPath(path).c_str(), L"rb")) {
+    uint8_t buffer[65536];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.insert(bytes.end(), buffer, buffer + n);
+    fclose(file);
+  }
+  return bytes;
+}
+
+template <typename T>
+T ReadAt(const std::vector<uint8_t>& bytes, size_t offset) {
+  T value{};
+  if (offset <= bytes.size() && sizeof(T) <= bytes.size() - offset) std::memcpy(&value, bytes.data() + offset, sizeof(T));
+  return value;
+}
+
+// One node of the VS_VERSIONINFO tree: length, value length, type, key, value, children.
+struct VersionNode {
+  std::wstring key;
+  WORD type = 0;  // 1: the value is text
+  WORD valueLength = 0;
+  std::vector<uint8_t> value;
+  std::vector<VersionNode> children;
+};
+
+size_t AlignToDword(size_t offset) { return (offset + 3) & ~size_t{3}; }
+
+// Parses the node at `offset` of the resource; false if it runs past its bounds.
+bool ParseVersionNode(const std::vector<uint8_t>& block, size_t offset, size_t end, VersionNode& node) {
+  const size_t length = ReadAt<WORD>(block, offset);
+  if (length < 6 || offset + length > end) return false;
+  node.valueLength = ReadAt<WORD>(block, offset + 2);
+  node.type = ReadAt<WORD>(block, offset + 4);
+  const size_t nodeEnd = offset + length;
+  size_t at = offset + 6;
+  for (WCHAR c; at + 2 <= nodeEnd && (c = ReadAt<WCHAR>(block, at)) != 0; at += 2) node.key += c;
+  at = AlignToDword(at + 2);
+  const size_t valueBytes = node.type == 1 ? 2 * size_t{node.valueLength} : node.valueLength;
+  if (at + valueBytes > nodeEnd) return false;
+  node.value.assign(block.begin() + static_cast<std::ptrdiff_t>(at),
+                    block.begin() + static_cast<std::ptrdiff_t>(at + valueBytes));
+  for (at = AlignToDword(at + valueBytes); at < nodeEnd; at = AlignToDword(at)) {
+    VersionNode child;
+    if (!ParseVersionNode(block, at, nodeEnd, child)) return false;
+    at += ReadAt<WORD>(block, at);
+    node.children.push_back(std::move(child));
+  }
+  return true;
+}
+
+std::wstring TextValue(const VersionNode& node) {
+  std::wstring text(node.value.size() / 2, L'\0');
+  std::memcpy(text.data(), node.value.data(), text.size() * 2);
+  return text;
+}
+
+// The attributes of each element, in document order, with its path from the root.
+struct XmlElement {
+  std::string path;
+  std::map<std::string, std::string> attributes;
+  std::string text;
+};
+
+// Enough XML for a manifest: elements, quoted attributes, text; no entities or comments.
+bool ParseManifest(std::string_view xml, std::vector<XmlElement>& elements) {
+  std::vector<std::string> open;
+  size_t at = 0;
+  while ((at = xml.find('<', at)) != std::string_view::npos) {
+    const size_t close = xml.find('>', at);
+    if (close == std::string_view::npos) return false;
+    std::string_view tag = xml.substr(at + 1, close - at - 1);
+    if (tag.starts_with('/')) {
+      if (open.empty() || open.back() != tag.substr(1)) return false;
+      open.pop_back();
+    } else if (!tag.starts_with('?')) {
+      const bool empty = tag.ends_with('/');
+      if (empty) tag.remove_suffix(1);
+      XmlElement element;
+      const size_t nameEnd = std::min(tag.find_first_of(" \t\r\n"), tag.size());
+      const std::string name(tag.substr(0, nameEnd));
+      for (const std::string& parent : open) element.path += parent + "/";
+      element.path += name;
+      for (size_t i = nameEnd; (i = tag.find_first_not_of(" \t\r\n", i)) != std::string_view::npos;) {
+        const size_t equals = tag.find("=\"", i);
+        const size_t quote = equals == std::string_view::npos ? equals : tag.find('"', equals + 2);
+        if (quote == std::string_view::npos) return false;
+        element.attributes[std::string(tag.substr(i, equals - i))] = std::string(tag.substr(equals + 2, quote - equals - 2));
+        i = quote + 1;
+      }
+      if (!empty) {
+        const size_t next = xml.find('<', close);
+        element.text = std::string(xml.substr(close + 1, next - close - 1));
+        open.push_back(name);
+      }
+      elements.push_back(std::move(element));
+    }
+    at = close + 1;
+  }
+  return open.empty();
+}
+
+struct ModuleDeleter {
+  void operator()(HMODULE module) const { FreeLibrary(module); }
+};
+using ModuleHandle = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleDeleter>;
+
+// The program's resources, with the program loaded as data, never run.
+class ProgramResources : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    module_.reset(LoadLibraryExW(WindowsPath(TARVIK_EXE_PATH).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(module_) << "cannot load " << TARVIK_EXE_PATH << " as data: error " << GetLastError();
+  }
+
+  HMODULE Module() const { return module_.get(); }
+
+  // Every id under a resource type; a named resource shows as -1.
+  std::vector<int> Ids(LPCWSTR type) const {
+    std::vector<int> ids;
+    EnumResourceNamesW(Module(), type, AddId, reinterpret_cast<LONG_PTR>(&ids));
+    std::sort(ids.begin(), ids.end());
+    return ids;
+  }
+
+  std::vector<WORD> Languages(LPCWSTR type, int id) const {
+    std::vector<WORD> languages;
+    EnumResourceLanguagesW(Module(), type, MAKEINTRESOURCEW(id), AddLanguage, reinterpret_cast<LONG_PTR>(&languages));
+    return languages;
+  }
+
+  // The version resource as a tree; a failure if it does not parse.
+  VersionNode VersionTree() const {
+    const std::vector<uint8_t> block = Data(RT_VERSION, 1, kSpanishModern);
+    VersionNode root;
+    EXPECT_TRUE(ParseVersionNode(block, 0, block.size(), root)) << "malformed VS_VERSIONINFO, " << block.size() << " bytes";
+    return root;
+  }
+
+  std::string ManifestText() const {
+    const std::vector<uint8_t> data = Data(RT_MANIFEST, 1, kNeutral);
+    return {data.begin(), data.end()};
+  }
+
+  // The bytes of one resource in one language; empty if there is none.
+  std::vector<uint8_t> Data(LPCWSTR type, int id, WORD language) const {
+    HRSRC found = FindResourceExW(Module(), type, MAKEINTRESOURCEW(id), language);
+    if (!found) return {};
+    HGLOBAL loaded = LoadResource(Module(), found);
+    const auto* bytes = static_cast<const uint8_t*>(LockResource(loaded));
+    if (!bytes) return {};
+    return {bytes, bytes + SizeofResource(Module(), found)};
+  }
+
+ private:
+  static BOOL CALLBACK AddId(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR ids) {
+    reinterpret_cast<std::vector<int>*>(ids)->push_back(
+        IS_INTRESOURCE(name) ? static_cast<int>(reinterpret_cast<ULONG_PTR>(name)) : -1);
+    return TRUE;
+  }
+  static BOOL CALLBACK AddLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR languages) {
+    reinterpret_cast<std::vector<WORD>*>(languages)->push_back(language);
+    return TRUE;
+  }
+
+  ModuleHandle module_;
+};
+
+struct VersionString {
+  const wchar_t* key;
+  const wchar_t* value;
+};
+
+// In the order the table lists them.
+constexpr VersionString kVersionStrings[] = {
+    {L"Comments", L"Works out your MSN Messenger id number"},
+    {L"CompanyName", L"Velloran (Ulvane)"},
+    {L"FileDescription", L"MSN Messenger id number"},
+    {L"LegalTrademarks", L"tarvik"},
+    {L"ProductName", L"tarvik"},
+    {L"FileVersion", L"1.00.0002"},
+    {L"ProductVersion", L"1.00.0002"},
+    {L"InternalName", L"tarvik"},
+    {L"OriginalFilename", L"tarvik.exe"},
+};
+
+// The version resource through the calls other programs use to read it.
+class VersionInfo : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::wstring path = WindowsPath(TARVIK_EXE_PATH);
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    ASSERT_NE(size, 0u) << "no version information in " << TARVIK_EXE_PATH << ": error " << GetLastError();
+    info_.resize(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, info_.data())) << "error " << GetLastError();
+  }
+
+  // The value under a VerQueryValue path, and its length as VerQueryValue reports it.
+  const void* Query(const std::wstring& subBlock, UINT& length) {
+    void* value = nullptr;
+    length = 0;
+    if (!VerQueryValueW(info_.data(), subBlock.c_str(), &value, &length)) return nullptr;
+    return value;
+  }
+
+  const VS_FIXEDFILEINFO* Fixed() {
+    UINT length = 0;
+    const void* value = Query(L"\\", length);
+    return value && length == sizeof(VS_FIXEDFILEINFO) ? static_cast<const VS_FIXEDFILEINFO*>(value) : nullptr;
+  }
+
+ private:
+  std::vector<uint8_t> info_;
+};
+
+TEST_F(VersionInfo, FixedPartCarriesVersion1_0_0_2ForA32BitApplication) {
+  const VS_FIXEDFILEINFO* fixed = Fixed();
+  ASSERT_NE(fixed, nullptr) << "no VS_FIXEDFILEINFO under \\";
+  EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+  const struct {
+    const char* field;
+    DWORD expected, actual;
+  } fields[] = {
+      {"file version, major and minor", MAKELONG(0, 1), fixed->dwFileVersionMS},
+      {"file version, build and revision", MAKELONG(2, 0), fixed->dwFileVersionLS},
+      {"product version, major and minor", MAKELONG(0, 1), fixed->dwProductVersionMS},
+      {"product version, build and revision", MAKELONG(2, 0), fixed->dwProductVersionLS},
+      {"file flags mask", 0, fixed->dwFileFlagsMask},
+      {"file flags", 0, fixed->dwFileFlags},
+      {"file OS (VOS__WINDOWS32)", 4, fixed->dwFileOS},
+      {"file type (VFT_APP)", 1, fixed->dwFileType},
+      {"file subtype", 0, fixed->dwFileSubtype},
+      {"file date, high part", 0, fixed->dwFileDateMS},
+      {"file date, low part", 0, fixed->dwFileDateLS},
+  };
+  for (const auto& f : fields) {
+    EXPECT_EQ(f.actual, f.expected) << f.field << std::hex << ": expected 0x" << f.expected << ", got 0x" << f.actual;
+  }
+}
+
+TEST_F(VersionInfo, SpanishUnicodeTableHoldsEveryString) {
+  for (const VersionString& s : kVersionStrings) {
+    SCOPED_TRACE(Narrow(s.key));
+    UINT length = 0;
+    const auto* value = static_cast<const wchar_t*>(Query(std::wstring(L"\\StringFileInfo\\0C0A04B0\\") + s.key, length));
+    ASSERT_NE(value, nullptr) << "missing";
+    const std::wstring text(value, wcsnlen(value, length));
+    EXPECT_EQ(text, s.value) << "expected \"" << Narrow(s.value) << "\", got \"" << Narrow(text) << "\"";
+  }
+
+  UINT length = 0;
+  const auto* translation = static_cast<const WORD*>(Query(L"\\VarFileInfo\\Translation", length));
+  ASSERT_NE(translation, nullptr) << "no \\VarFileInfo\\Translation";
+  ASSERT_EQ(length, 4u) << "expected one language and code page pair";
+  EXPECT_EQ(translation[0], 0x0C0A) << "language";
+  EXPECT_EQ(translation[1], 0x04B0) << "code page";
+}
+
+TEST_F(ProgramResources, VersionResourceIsOneSpanishBlockOfUnicodeStrings) {
+  EXPECT_EQ(Ids(RT_VERSION), std::vector<int>{1});
+  EXPECT_EQ(Languages(RT_VERSION, 1), std::vector<WORD>{kSpanishModern}) << "expected language 3082 only";
+
+  // The raw tree, because the API hides the order, the types and any extra entries.
+  const VersionNode root = VersionTree();
+  EXPECT_EQ(root.key, L"VS_VERSION_INFO");
+  EXPECT_EQ(root.valueLength, sizeof(VS_FIXEDFILEINFO));
+  ASSERT_EQ(root.children.size(), 2u);
+  const VersionNode& strings = root.children[0];
+  const VersionNode& vars = root.children[1];
+  EXPECT_EQ(strings.key, L"StringFileInfo");
+  EXPECT_EQ(vars.key, L"VarFileInfo");
+
+  ASSERT_EQ(strings.children.size(), 1u) << "expected one string table";
+  const VersionNode& table = strings.children[0];
+  EXPECT_EQ(table.key, L"0C0A04B0");
+  ASSERT_EQ(table.children.size(), std::size(kVersionStrings)) << "expected exactly the nine strings";
+  for (size_t i = 0; i < table.children.size(); ++i) {
+    const VersionNode& entry = table.children[i];
+    const VersionString& expected = kVersionStrings[i];
+    SCOPED_TRACE("entry " + std::to_string(i) + ", " + Narrow(entry.key));
+    EXPECT_EQ(entry.key, expected.key) << "expected key " << Narrow(expected.key);
+    EXPECT_EQ(entry.type, 1) << "the value must be stored as text (UTF-16)";
+    EXPECT_EQ(TextValue(entry), std::wstring(expected.value) + L'\0')
+        << "expected \"" << Narrow(expected.value) << "\" and its terminator, got \"" << Narrow(TextValue(entry)) << "\"";
+  }
+
+  ASSERT_EQ(vars.children.size(), 1u);
+  const VersionNode& translation = vars.children[0];
+  EXPECT_EQ(translation.key, L"Translation");
+  EXPECT_EQ(translation.type, 0) << "the translation is binary";
+  EXPECT_EQ(translation.value, (std::vector<uint8_t>{0x0A, 0x0C, 0xB0, 0x04}));
+}
+
+TEST_F(ProgramResources, ManifestAsksForCommonControls6) {
+  EXPECT_EQ(Ids(RT_MANIFEST), std::vector<int>{1});
+  EXPECT_EQ(Languages(RT_MANIFEST, 1), std::vector<WORD>{kNeutral}) << "expected the neutral language only";
+  const std::string xml = ManifestText();
+  ASSERT_FALSE(xml.empty()) << "no manifest, type 24 id 1";
+
+  EXPECT_TRUE(xml.starts_with(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"))
+      << "expected the UTF-8 standalone declaration first, without a byte order mark; got:\n"
+      << xml.substr(0, 80);
+  std::vector<XmlElement> elements;
+  ASSERT_TRUE(ParseManifest(xml, elements)) << "unbalanced or malformed XML:\n" << xml;
+
+  using Attributes = std::map<std::string, std::string>;
+  const XmlElement expected[] = {
+      {"assembly", Attributes{{"xmlns", "urn:schemas-microsoft-com:asm.v1"}, {"manifestVersion", "1.0"}}, ""},
+      {"assembly/assemblyIdentity",
+       Attributes{{"version", "1.0.0.2"}, {"processorArchitecture", "x86"}, {"name", "Velloran.Ulvane.tarvik6"},
+                  {"type", "win32"}},
+       ""},
+      {"assembly/description", {}, "MSN Messenger id number"},
+      {"assembly/dependency", {}, ""},
+      {"assembly/dependency/dependentAssembly", {}, ""},
+      {"assembly/dependency/dependentAssembly/assemblyIdentity",
+       Attributes{{"type", "win32"}, {"name", "Microsoft.Windows.Common-Controls"}, {"version", "6.0.0.0"},
+                  {"processorArchitecture", "X86"}, {"publicKeyToken", "6595b64144ccf1df"}, {"language", "*"}},
+       ""},
+  };
+  ASSERT_EQ(elements.size(), std::size(expected)) << "expected exactly these elements in:\n" << xml;
+  for (size_t i = 0; i < elements.size(); ++i) {
+    SCOPED_TRACE(expected[i].path);
+    EXPECT_EQ(elements[i].path, expected[i].path);
+    EXPECT_EQ(elements[i].attributes, expected[i].attributes);
+    if (!expected[i].text.empty()) {
+      EXPECT_EQ(elements[i].text, expected[i].text);
+    }
+  }
+}
+
+// The one version in all its forms: the fixed part's numbers, the version strings, the
+// manifest's identity and the caption suffix, whose text the window takes from version.h.
+TEST_F(ProgramResources, EveryFormOfTheVersionAgreesWithTheCaption) {
+  const VersionNode root = VersionTree();
+  ASSERT_EQ(root.value.size(), sizeof(VS_FIXEDFILEINFO));
+  VS_FIXEDFILEINFO fixed;
+  std::memcpy(&fixed, root.value.data(), sizeof fixed);
+  EXPECT_EQ(fixed.dwProductVersionMS, fixed.dwFileVersionMS);
+  EXPECT_EQ(fixed.dwProductVersionLS, fixed.dwFileVersionLS);
+  const unsigned major = HIWORD(fixed.dwFileVersionMS), minor = LOWORD(fixed.dwFileVersionMS);
+  const unsigned build = HIWORD(fixed.dwFileVersionLS), revision = LOWORD(fixed.dwFileVersionLS);
+
+  const std::string shortForm = std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(revision);
+  EXPECT_EQ(L" - " + Widen(shortForm), kCaptionSuffix) << "the fixed part's major.minor.revision";
+  EXPECT_EQ(L" - " + Widen(TARVIK_VERSION_SHORT), kCaptionSuffix) << "TARVIK_VERSION_SHORT, the caption's source";
+
+  wchar_t padded[32];
+  swprintf(padded, 32, L"%u.%02u.%04u", major, minor, revision);
+  ASSERT_EQ(root.children.size(), 2u);
+  ASSERT_EQ(root.children[0].children.size(), 1u);
+  for (const VersionNode& entry : root.children[0].children[0].children) {
+    if (entry.key == L"FileVersion" || entry.key == L"ProductVersion") {
+      EXPECT_EQ(TextValue(entry), std::wstring(padded) + L'\0') << Narrow(entry.key) << " against the fixed part";
+    }
+  }
+
+  std::vector<XmlElement> elements;
+  ASSERT_TRUE(ParseManifest(ManifestText(), elements));
+  ASSERT_GE(elements.size(), 2u);
+  EXPECT_EQ(elements[1].path, "assembly/assemblyIdentity");
+  EXPECT_EQ(elements[1].attributes["version"], std::to_string(major) + "." + std::to_string(minor) + "." +
+                                                   std::to_string(build) + "." + std::to_string(revision))
+      << "the manifest's identity against the fixed part";
+}
+
+struct IconImage {
+  int id;
+  int size;
+  int bitCount;
+};
+
+// In the group's order.
+constexpr IconImage kIconImages[] = {
+    {30001, 16, 8}, {30002, 32, 8}, {30003, 48, 8}, {30004, 16, 32}, {30005, 32, 32}, {30006, 48, 32},
+};
+
+#pragma pack(push, 2)
+struct GroupIconEntry {
+  BYTE width, height, colourCount, reserved;
+  WORD planes, bitCount;
+  DWORD bytesInRes;
+  WORD id;
+};
+#pragma pack(pop)
+static_assert(sizeof(GroupIconEntry) == 14);
+
+TEST_F(ProgramResources, IconGroupListsSixImagesWithTheirIds) {
+  EXPECT_EQ(Ids(RT_GROUP_ICON), std::vector<int>{kIconGroupId});
+  EXPECT_EQ(Languages(RT_GROUP_ICON, kIconGroupId), std::vector<WORD>{kNeutral});
+  std::vector<int> expectedIds;
+  for (const IconImage& image : kIconImages) expectedIds.push_back(image.id);
+  EXPECT_EQ(Ids(RT_ICON), expectedIds) << "expected no icon images but the group's";
+
+  const std::vector<uint8_t> group = Data(RT_GROUP_ICON, kIconGroupId, kNeutral);
+  ASSERT_GE(group.size(), 6u) << "no icon group 1";
+  EXPECT_EQ(ReadAt<WORD>(group, 0), 0) << "reserved";
+  EXPECT_EQ(ReadAt<WORD>(group, 2), 1) << "type: icon";
+  ASSERT_EQ(ReadAt<WORD>(group, 4), std::size(kIconImages)) << "image count";
+  ASSERT_EQ(group.size(), 6 + sizeof(GroupIconEntry) * std::size(kIconImages));
+
+  for (size_t i = 0; i < std::size(kIconImages); ++i) {
+    const IconImage& expected = kIconImages[i];
+    SCOPED_TRACE("entry " + std::to_string(i + 1) + ", expected id " + std::to_string(expected.id));
+    const auto entry = ReadAt<GroupIconEntry>(group, 6 + i * sizeof(GroupIconEntry));
+    EXPECT_EQ(entry.id, expected.id);
+    EXPECT_EQ(entry.width, expected.size);
+    EXPECT_EQ(entry.height, expected.size);
+    EXPECT_EQ(entry.colourCount, 0) << "0 stands for 256 colours or more";
+    EXPECT_EQ(entry.planes, 1);
+    EXPECT_EQ(entry.bitCount, expected.bitCount);
+    EXPECT_EQ(Languages(RT_ICON, expected.id), std::vector<WORD>{kNeutral}) << "image language";
+    EXPECT_EQ(entry.bytesInRes, Data(RT_ICON, expected.id, kNeutral).size()) << "size against the image resource";
+  }
+}
+
+// A 32-bit canvas of one colour with the icon drawn on it, for reading pixels back.
+class Canvas {
+ public:
+  Canvas(int size, COLORREF background) : size_(size) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    dc_ = CreateCompatibleDC(nullptr);
+    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+    old_ = SelectObject(dc_, bitmap_);
+    for (int i = 0; i < size * size; ++i) bits_[i] = RGB(GetBValue(background), GetGValue(background), GetRValue(background));
+  }
+  ~Canvas() {
+    SelectObject(dc_, old_);
+    DeleteObject(bitmap_);
+    DeleteDC(dc_);
+  }
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+
+  bool Draw(HICON icon) { return bits_ && DrawIconEx(dc_, 0, 0, icon, size_, size_, 0, nullptr, DI_NORMAL); }
+  COLORREF At(int x, int y) const {
+    GdiFlush();
+    const DWORD p = bits_[y * size_ + x];
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+  }
+
+ private:
+  int size_;
+  HDC dc_ = nullptr;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+  DWORD* bits_ = nullptr;
+};
+
+struct IconDeleter {
+  void operator()(HICON icon) const { DestroyIcon(icon); }
+};
+
+// Each image is the matching one of the checked-in tarvik.ico, well-formed enough for
+// Windows to draw: its corners let the background through (AND mask, alpha) and its
+// middle covers it.
+TEST_F(ProgramResources, IconImagesAreTheCheckedInIconAndDrawTransparently) {
+  const std::vector<uint8_t> ico = ReadBytes(TARVIK_ICO_PATH);
+  ASSERT_GE(ico.size(), 6 + 16 * std::size(kIconImages)) << "cannot read " << TARVIK_ICO_PATH;
+  ASSERT_EQ(ReadAt<WORD>(ico, 4), std::size(kIconImages)) << "images in " << TARVIK_ICO_PATH;
+
+  for (size_t i = 0; i < std::size(kIconImages); ++i) {
+    const IconImage& expected = kIconImages[i];
+    SCOPED_TRACE("image " + std::to_string(expected.id));
+    std::vector<uint8_t> image = Data(RT_ICON, expected.id, kNeutral);
+    ASSERT_GE(image.size(), sizeof(BITMAPINFOHEADER)) << "missing";
+
+    const size_t entry = 6 + 16 * i;
+    const auto size = ReadAt<DWORD>(ico, entry + 8), offset = ReadAt<DWORD>(ico, entry + 12);
+    ASSERT_LE(size_t{offset} + size, ico.size()) << "entry " << i << " of the .ico runs past its end";
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), ico.begin() + offset, ico.begin() + offset + size))
+        << "the resource (" << image.size() << " bytes) differs from image " << i + 1 << " of the .ico (" << size
+        << " bytes)";
+
+    const auto header = ReadAt<BITMAPINFOHEADER>(image, 0);
+    EXPECT_EQ(header.biWidth, expected.size);
+    EXPECT_EQ(header.biHeight, 2 * expected.size) << "colour rows and mask rows";
+    EXPECT_EQ(header.biBitCount, expected.bitCount);
+    if (expected.bitCount == 8) {
+      EXPECT_TRUE(header.biClrUsed == 0 || header.biClrUsed == 256) << "palette entries: " << header.biClrUsed;
+    }
+
+    std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter> icon(CreateIconFromResourceEx(
+        image.data(), static_cast<DWORD>(image.size()), TRUE, 0x00030000, expected.size, expected.size, 0));
+    ASSERT_TRUE(icon) << "Windows cannot make an icon of it: error " << GetLastError();
+    const int middle = expected.size / 2, last = expected.size - 1;
+    for (COLORREF background : {RGB(255, 255, 255), RGB(0, 0, 0)}) {
+      Canvas canvas(expected.size, background);
+      ASSERT_TRUE(canvas.Draw(icon.get()));
+      for (auto [x, y] : {std::pair{0, 0}, {last, 0}, {0, last}, {last, last}}) {
+        EXPECT_EQ(canvas.At(x, y), background) << "corner (" << x << ", " << y << ") on background " << std::hex
+                                               << background << " came out " << canvas.At(x, y);
+      }
+      EXPECT_NE(canvas.At(middle, middle), background) << "the middle lets the background through";
+    }
+  }
+}
+
+// The PE file itself, read from disk.
+class ProgramFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    bytes_ = ReadBytes(TARVIK_EXE_PATH);
+    ASSERT_EQ(ReadAt<WORD>(bytes_, 0), IMAGE_DOS_SIGNATURE) << "not an executable: " << TARVIK_EXE_PATH;
+    nt_ = ReadAt<LONG>(bytes_, offsetof(IMAGE_DOS_HEADER, e_lfanew));
+    headers_ = ReadAt<IMAGE_NT_HEADERS32>(bytes_, nt_);
+    ASSERT_EQ(headers_.Signature, IMAGE_NT_SIGNATURE);
+    ASSERT_EQ(headers_.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC) << "expected a PE32 (32-bit) image";
+  }
+
+  // The file offset of a relative virtual address, through the section table.
+  size_t FileOffset(DWORD rva) const {
+    const size_t table = nt_ + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) + headers_.FileHeader.SizeOfOptionalHeader;
+    for (WORD i = 0; i < headers_.FileHeader.NumberOfSections; ++i) {
+      const auto section = ReadAt<IMAGE_SECTION_HEADER>(bytes_, table + i * sizeof(IMAGE_SECTION_HEADER));
+      const DWORD extent = std::max(section.Misc.VirtualSize, section.SizeOfRawData);
+      if (rva >= section.VirtualAddress && rva < section.VirtualAddress + extent) {
+        return rva - section.VirtualAddress + section.PointerToRawData;
+      }
+    }
+    return bytes_.size();
+  }
+
+  std::string StringAt(DWORD rva) const {
+    std::string text;
+    for (size_t at = FileOffset(rva); at < bytes_.size() && bytes_[at] != 0; ++at) text += static_cast<char>(bytes_[at]);
+    return text;
+  }
+
+  // Each imported DLL with the names of the functions taken from it ("#n" by ordinal).
+  std::map<std::string, std::vector<std::string>> Imports() const {
+    std::map<std::string, std::vector<std::string>> imports;
+    const IMAGE_DATA_DIRECTORY directory = headers_.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (size_t at = FileOffset(directory.VirtualAddress);; at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+      const auto descriptor = ReadAt<IMAGE_IMPORT_DESCRIPTOR>(bytes_, at);
+      if (descriptor.Name == 0) break;
+      std::vector<std::string>& functions = imports[StringAt(descriptor.Name)];
+      const DWORD thunks = descriptor.OriginalFirstThunk ? descriptor.OriginalFirstThunk : descriptor.FirstThunk;
+      for (size_t thunk = FileOffset(thunks);; thunk += sizeof(DWORD)) {
+        const auto entry = ReadAt<DWORD>(bytes_, thunk);
+        if (entry == 0) break;
+        functions.push_back(entry & IMAGE_ORDINAL_FLAG32 ? "#" + std::to_string(entry & 0xFFFF)
+                                                          : StringAt(entry + offsetof(IMAGE_IMPORT_BY_NAME, Name)));
+      }
+    }
+    return imports;
+  }
+
+  std::vector<uint8_t> bytes_;
+  LONG nt_ = 0;
+  IMAGE_NT_HEADERS32 headers_{};
+};
+
+TEST_F(ProgramFile, IsA32BitWindowsProgramWithAslrAndDep) {
+  EXPECT_EQ(headers_.FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+  EXPECT_EQ(headers_.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI) << "expected a window program";
+  const WORD flags = headers_.OptionalHeader.DllCharacteristics;
+  EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE) << "DllCharacteristics 0x" << std::hex << flags;
+  EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT) << "DllCharacteristics 0x" << std::hex << flags;
+  // Without relocations the loader cannot move the image, whatever DYNAMIC_BASE says.
+  EXPECT_FALSE(headers_.FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED);
+  EXPECT_NE(headers_.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC].Size, 0u) << "no .reloc";
+}
+
+TEST_F(ProgramFile, ImportsOnlyWindowsOwnDlls) {
+  // DLLs that every Windows since XP ships in its system folder.
+  const std::vector<std::wstring> system = {L"kernel32.dll", L"user32.dll",   L"gdi32.dll",    L"comctl32.dll",
+                                            L"msvcrt.dll",   L"advapi32.dll", L"shell32.dll",  L"ole32.dll",
+                                            L"oleaut32.dll", L"uxtheme.dll",  L"shlwapi.dll",  L"comdlg32.dll"};
+  const auto imports = Imports();
+  ASSERT_FALSE(imports.empty()) << "no import table";
+  for (const auto& [dll, functions] : imports) {
+    const std::wstring name = Lower(Widen(dll));
+    EXPECT_TRUE(std::find(system.begin(), system.end(), name) != system.end())
+        << dll << " is not a Windows system DLL";
+    for (const wchar_t* runtime : {L"libgcc", L"libstdc++", L"libwinpthread"}) {
+      EXPECT_FALSE(name.starts_with(runtime)) << dll << " is MinGW's runtime, which must be linked in statically";
+    }
+  }
+
+  // Start-up prepares the common controls through comctl32's InitCommonControls.
+  const auto comctl32 = std::find_if(imports.begin(), imports.end(),
+                                     [](const auto& dll) { return Lower(Widen(dll.first)) == L"comctl32.dll"; });
+  ASSERT_TRUE(comctl32 != imports.end()) << "comctl32.dll is not imported";
+  const auto& functions = comctl32->second;
+  EXPECT_TRUE(std::find(functions.begin(), functions.end(), "InitCommonControls") != functions.end())
+      << "InitCommonControls is not imported from comctl32.dll";
+}
+
+}  // namespace
+}  // namespace tarvik
