@@ -1,0 +1,140 @@
+#include "cli/utf8.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace tarvik::cli {
+namespace {
+
+using namespace std::string_view_literals;
+
+std::string Hex(std::string_view bytes) {
+  std::string text;
+  for (const char byte : bytes) {
+    char buffer[4];
+    std::snprintf(buffer, sizeof buffer, "%02X ", static_cast<unsigned char>(byte));
+    text += buffer;
+  }
+  return text;
+}
+
+std::string Hex(std::u16string_view units) {
+  std::string text;
+  for (const char16_t unit : units) {
+    char buffer[6];
+    std::snprintf(buffer, sizeof buffer, "%04X ", static_cast<unsigned>(unit));
+    text += buffer;
+  }
+  return text;
+}
+
+// Byte layouts straight from the definition of UTF-8 (RFC 3629), written out here
+// rather than shared with the code under test.
+std::string ReferenceUtf8(char32_t c) {
+  auto b = [](char32_t v) { return static_cast<char>(v); };
+  if (c < 0x80) return {b(c)};
+  if (c < 0x800) return {b(0xC0 | c >> 6), b(0x80 | (c & 0x3F))};
+  if (c < 0x10000) return {b(0xE0 | c >> 12), b(0x80 | (c >> 6 & 0x3F)), b(0x80 | (c & 0x3F))};
+  return {b(0xF0 | c >> 18), b(0x80 | (c >> 12 & 0x3F)), b(0x80 | (c >> 6 & 0x3F)), b(0x80 | (c & 0x3F))};
+}
+
+TEST(DecodeUtf8, AcceptsEveryWellFormedLength) {
+  struct Case { std::string_view bytes; std::u16string_view units; };
+  const Case cases[] = {
+      {""sv, u""},                                          // nothing at all
+      {"abc"sv, u"abc"},                                    // ASCII passes through
+      {"a\0b"sv, u"a\0b"sv},                                // NUL is a character, not an end
+      {"\x7F"sv, u"\x7F"},                                  // last one-byte form
+      {"\xC2\x80"sv, u"\x0080"},                            // first two-byte form
+      {"\xC5\x82"sv, u"\x0142"},                            // ł, two bytes
+      {"\xDF\xBF"sv, u"\x07FF"},                            // last two-byte form
+      {"\xE0\xA0\x80"sv, u"\x0800"},                        // first three-byte form (E0 floor A0)
+      {"\xE2\x82\xAC"sv, u"\x20AC"},                        // €, three bytes
+      {"\xED\x9F\xBF"sv, u"\xD7FF"},                        // just below the surrogates (ED ceiling 9F)
+      {"\xEE\x80\x80"sv, u"\xE000"},                        // just above the surrogates
+      {"\xEF\xBB\xBF"sv, u"\xFEFF"},                        // a byte-order mark is an ordinary character
+      {"\xEF\xBF\xBF"sv, u"\xFFFF"},                        // last three-byte form
+      {"\xF0\x90\x80\x80"sv, u"\xD800\xDC00"},              // U+10000, first pair (F0 floor 90)
+      {"\xF0\x9F\x98\x80"sv, u"\xD83D\xDE00"},              // U+1F600, a pair
+      {"\xF4\x8F\xBF\xBF"sv, u"\xDBFF\xDFFF"},              // U+10FFFF, last pair (F4 ceiling 8F)
+      {"x\xC5\x82y\xF0\x9F\x98\x80z"sv, u"x\x0142y\xD83D\xDE00z"},  // lengths mixed in one text
+  };
+  for (const Case& c : cases) {
+    std::size_t offset = 12345;
+    const auto got = DecodeUtf8(c.bytes, &offset);
+    ASSERT_TRUE(got.has_value()) << "input " << Hex(c.bytes) << "refused at byte " << offset;
+    EXPECT_EQ(*got, c.units) << "input " << Hex(c.bytes) << "expected " << Hex(c.units) << "got " << Hex(*got);
+  }
+}
+
+TEST(DecodeUtf8, RefusesIllFormedSequencesAndSaysWhere) {
+  struct Case { std::string_view bytes; std::size_t offset; };
+  const Case cases[] = {
+      {"\x80"sv, 0},                          // stray continuation byte
+      {"ab\xBF"sv, 2},                        // stray continuation after ASCII
+      {"\xC0\xAF"sv, 0},                      // overlong '/', C0 lead
+      {"\xC1\xBF"sv, 0},                      // overlong U+007F, C1 lead
+      {"\xE0\x9F\xBF"sv, 0},                  // overlong U+07FF in three bytes
+      {"\xF0\x8F\xBF\xBF"sv, 0},              // overlong U+FFFF in four bytes
+      {"\xED\xA0\x80"sv, 0},                  // encoded high surrogate U+D800
+      {"\xED\xBF\xBF"sv, 0},                  // encoded low surrogate U+DFFF
+      {"\xED\xA0\xBD\xED\xB8\x80"sv, 0},      // a surrogate pair encoded byte-wise (CESU-8)
+      {"\xF4\x90\x80\x80"sv, 0},              // U+110000, past the last code point
+      {"\xF5\x80\x80\x80"sv, 0},              // F5 lead could only encode past U+10FFFF
+      {"\xFE"sv, 0},                          // FE never occurs
+      {"\xFF"sv, 0},                          // FF never occurs
+      {"\xC5"sv, 0},                          // two-byte form cut short by the end
+      {"x\xE2\x82"sv, 1},                     // three-byte form cut short by the end
+      {"\xF0\x9F\x98"sv, 0},                  // four-byte form cut short by the end
+      {"\xE2\x82x"sv, 0},                     // three-byte form cut short by ASCII
+      {"\xE1\x80\xC0"sv, 0},                  // third byte is a lead, not a continuation
+      {"\xF0\x9F\x98\x41"sv, 0},              // fourth byte is ASCII
+      {"\xC5\x82\xC5"sv, 2},                  // error after a good two-byte character
+      {"\xE2\x82\xAC\xE2\xC2\x80"sv, 3},      // error after a good three-byte character
+  };
+  for (const Case& c : cases) {
+    std::size_t offset = 12345;
+    const auto got = DecodeUtf8(c.bytes, &offset);
+    EXPECT_FALSE(got.has_value()) << "input " << Hex(c.bytes) << "accepted as " << Hex(got.value_or(u""));
+    EXPECT_EQ(offset, c.offset) << "input " << Hex(c.bytes);
+  }
+}
+
+TEST(DecodeUtf8, AgreesWithTheDefinitionOnEveryCodePoint) {
+  for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+    const std::string bytes = ReferenceUtf8(c);
+    const auto got = DecodeUtf8(bytes);
+    if (c >= 0xD800 && c <= 0xDFFF) {
+      ASSERT_FALSE(got.has_value()) << "surrogate U+" << std::hex << static_cast<unsigned>(c) << " accepted";
+      continue;
+    }
+    const std::u16string expected =
+        c < 0x10000 ? std::u16string(1, static_cast<char16_t>(c))
+                    : std::u16string{static_cast<char16_t>(0xD7C0 + (c >> 10)), static_cast<char16_t>(0xDC00 | (c & 0x3FF))};
+    ASSERT_TRUE(got.has_value()) << "U+" << std::hex << static_cast<unsigned>(c) << " refused: " << Hex(bytes);
+    ASSERT_EQ(*got, expected) << "U+" << std::hex << static_cast<unsigned>(c) << " got " << Hex(*got);
+    ASSERT_EQ(EncodeUtf8(expected), bytes) << "U+" << std::hex << static_cast<unsigned>(c) << " re-encoded";
+  }
+}
+
+TEST(EncodeUtf8, ReplacesOnlyUnpairedSurrogates) {
+  struct Case { std::u16string_view units; std::string_view bytes; };
+  const Case cases[] = {
+      {u"\xD83D\xDE00", "\xF0\x9F\x98\x80"sv},           // a proper pair is one character
+      {u"\xD800" "a", "\xEF\xBF\xBD" "a"sv},             // high surrogate followed by a letter
+      {u"\xDC00", "\xEF\xBF\xBD"sv},                     // low surrogate alone
+      {u"a\xD83D", "a\xEF\xBF\xBD"sv},                   // high surrogate at the very end
+      {u"\xDE00\xD83D", "\xEF\xBF\xBD\xEF\xBF\xBD"sv},   // a pair in the wrong order is two strays
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(EncodeUtf8(c.units), c.bytes) << "input " << Hex(c.units) << "expected " << Hex(c.bytes)
+                                            << "got " << Hex(EncodeUtf8(c.units));
+  }
+}
+
+}  // namespace
+}  // namespace tarvik::cli
