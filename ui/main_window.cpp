@@ -162,14 +162,14 @@ void Form1::CreateControls() {
   font_ = CreateFormFont(dpi_.y, false);
   linkFont_ = CreateFormFont(dpi_.y, true);
 
-  for (const ControlSpec& spec : kControls) {
+  for (const ControlLayout& layout : kControls) {
     const wchar_t* className = L"STATIC";
     DWORD style = WS_CHILD | WS_VISIBLE;
     DWORD exStyle = 0;
-    switch (spec.kind) {
+    switch (layout.kind) {
       case ControlKind::Label:
         // Labels wrap like the designer showed them; only the link reports clicks.
-        style |= SS_LEFT | (spec.id == kLabel3Id ? SS_NOTIFY : 0);
+        style |= SS_LEFT | (layout.id == kLabel3Id ? SS_NOTIFY : 0);
         break;
       case ControlKind::TextBox:
         className = L"EDIT";
@@ -181,21 +181,21 @@ void Form1::CreateControls() {
         style |= WS_TABSTOP | BS_PUSHBUTTON;
         break;
     }
-    HWND control = CreateWindowExW(exStyle, className, spec.text, style, PixelsX(spec.left), PixelsY(spec.top),
-                                   PixelsX(spec.width), PixelsY(spec.height), window_,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_, nullptr);
-    const HFONT font = spec.id == kLabel3Id ? linkFont_.Get() : font_.Get();
+    HWND control = CreateWindowExW(exStyle, className, layout.text, style, PixelsX(layout.left), PixelsY(layout.top),
+                                   PixelsX(layout.width), PixelsY(layout.height), window_,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance_, nullptr);
+    const HFONT font = layout.id == kLabel3Id ? linkFont_.Get() : font_.Get();
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
 
   // The dialog manager tabs in z-order, so stack the controls by tab index.
-  std::array<const ControlSpec*, kControls.size()> byTabIndex;
-  std::transform(kControls.begin(), kControls.end(), byTabIndex.begin(), [](const ControlSpec& s) { return &s; });
+  std::array<const ControlLayout*, kControls.size()> byTabIndex;
+  std::transform(kControls.begin(), kControls.end(), byTabIndex.begin(), [](const ControlLayout& c) { return &c; });
   std::sort(byTabIndex.begin(), byTabIndex.end(),
-            [](const ControlSpec* a, const ControlSpec* b) { return a->tabIndex < b->tabIndex; });
+            [](const ControlLayout* a, const ControlLayout* b) { return a->tabIndex < b->tabIndex; });
   HWND previous = HWND_TOP;
-  for (const ControlSpec* spec : byTabIndex) {
-    HWND control = Control(spec->id);
+  for (const ControlLayout* layout : byTabIndex) {
+    HWND control = Control(layout->id);
     SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     previous = control;
   }

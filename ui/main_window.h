@@ -20,7 +20,7 @@ inline constexpr int kClientHeightTwips = 855;
 enum class ControlKind { Label, TextBox, CommandButton };
 
 /// One control as designed: position and size in twips from the client area's top left.
-struct ControlSpec {
+struct ControlLayout {
   const wchar_t* name;
   ControlKind kind;
   const wchar_t* text;
@@ -38,7 +38,7 @@ inline constexpr int kLabel1Id = 104;
 
 /// In creation order. The tab index also sets the z-order, so the button, whose top
 /// edge overlaps the "About" label's bottom, is drawn above it and takes the click.
-inline constexpr std::array<ControlSpec, 6> kControls{{
+inline constexpr std::array<ControlLayout, 6> kControls{{
     {L"Text2", ControlKind::TextBox, L"", 2760, 480, 1935, 285, 2, kText2Id},
     {L"Command1", ControlKind::CommandButton, L"Work out", 4800, 360, 1095, 375, 1, kCommand1Id},
     {L"Text1", ControlKind::TextBox, L"", 1680, 120, 3015, 285, 0, kText1Id},
