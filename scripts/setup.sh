@@ -51,9 +51,9 @@ if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
 fi
 
 # Some kernels (virtual machines among them) boot with 32-bit emulation off, so Wine's
-# i386 loader cannot exec. Route i386 ELF files through qemu instead. The registration
-# is redone each time because the F flag pins the interpreter binary that was current then.
-if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1 || [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
+# i386 loader cannot exec. Route i386 ELF files through qemu instead. The F flag pins
+# the interpreter binary of the moment, so this runs only after the backport is in.
+if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
   need_root "i386 programs need a binfmt_misc registration"
   binfmt=/proc/sys/fs/binfmt_misc
   [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"

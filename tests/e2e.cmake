@@ -1,0 +1,42 @@
+# End-to-end test of tarvik.exe on a real window: a driver program works the window with
+# real keyboard and mouse input under Wine, on a display and a Wine prefix of its own.
+if(NOT (CMAKE_CROSSCOMPILING OR WIN32) OR NOT TARGET tarvik)
+  return()
+endif()
+
+add_executable(tarvik_e2e_driver
+  e2e/driver.cpp e2e/check.cpp e2e/check.h e2e/desktop.cpp e2e/desktop.h
+  e2e/pixels.cpp e2e/pixels.h e2e/png.cpp e2e/png.h)
+set_target_properties(tarvik_e2e_driver PROPERTIES OUTPUT_NAME tarvik-e2e)
+target_link_libraries(tarvik_e2e_driver PRIVATE user32 gdi32)
+
+add_executable(tarvik_e2e_minimal_window WIN32 e2e/minimal_window.cpp)
+set_target_properties(tarvik_e2e_minimal_window PROPERTIES OUTPUT_NAME minimal_window)
+
+if(MINGW)
+  # wmain and wWinMain as the entry points.
+  target_link_options(tarvik_e2e_driver PRIVATE -municode)
+  target_link_options(tarvik_e2e_minimal_window PRIVATE -municode)
+endif()
+
+if(CMAKE_CROSSCOMPILING)
+  # Under Wine the test brings its own X server and prefix: the DPI it sets and the
+  # virtual desktop it asks for would otherwise reach the other Windows tests.
+  add_test(NAME e2e
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/run-e2e.sh
+      --driver $<TARGET_FILE:tarvik_e2e_driver>
+      --tarvik $<TARGET_FILE:tarvik>
+      --minimal $<TARGET_FILE:tarvik_e2e_minimal_window>
+      --prefix ${PROJECT_BINARY_DIR}/e2e-wineprefix
+      --out ${CMAKE_CURRENT_BINARY_DIR}/e2e)
+  set_tests_properties(e2e PROPERTIES TIMEOUT 300 LABELS e2e)
+else()
+  # On Windows itself the driver runs on the user's desktop at the system's DPI, and
+  # takes over the keyboard and the mouse while it does.
+  add_test(NAME e2e
+    COMMAND tarvik_e2e_driver --tarvik $<TARGET_FILE:tarvik>
+      --minimal $<TARGET_FILE:tarvik_e2e_minimal_window>
+      --screenshot ${CMAKE_CURRENT_BINARY_DIR}/e2e/tarvik-96dpi.png)
+  set_tests_properties(e2e PROPERTIES RUN_SERIAL TRUE LABELS e2e)
+  file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/e2e)
+endif()

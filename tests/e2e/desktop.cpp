@@ -1,0 +1,320 @@
+#include "desktop.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace tarvik::e2e {
+namespace {
+
+constexpr UINT kSendTimeoutMs = 5000;
+
+struct WindowQuery {
+  DWORD processId;
+  const wchar_t* className;
+  HWND owner;
+  bool anyOwner;
+  HWND found;
+};
+
+BOOL CALLBACK MatchTopLevel(HWND window, LPARAM param) {
+  auto& query = *reinterpret_cast<WindowQuery*>(param);
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  if (processId != query.processId || !IsWindowVisible(window)) return TRUE;
+  if (ClassName(window) != query.className) return TRUE;
+  if (!query.anyOwner && GetWindow(window, GW_OWNER) != query.owner) return TRUE;
+  query.found = window;
+  return FALSE;
+}
+
+void SendKeys(std::vector<INPUT>& inputs) {
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+INPUT KeyInput(WORD virtualKey, bool up) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = virtualKey;
+  input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  return input;
+}
+
+}  // namespace
+
+Program::~Program() {
+  if (!info_.hProcess) return;
+  if (Running()) {
+    TerminateProcess(info_.hProcess, 1);
+    WaitForSingleObject(info_.hProcess, 5000);
+  }
+  CloseHandle(info_.hThread);
+  CloseHandle(info_.hProcess);
+}
+
+bool Program::Start(const std::wstring& path, DWORD timeoutMs) {
+  std::wstring commandLine = L"\"" + path + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  const double start = NowMs();
+  if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &info_)) {
+    info_ = {};
+    return false;
+  }
+  const DWORD idle = WaitForInputIdle(info_.hProcess, timeoutMs);
+  startupMs_ = NowMs() - start;
+  return idle == 0;
+}
+
+bool Program::Running() const {
+  return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool Program::WaitForExit(DWORD timeoutMs, DWORD& exitCode) {
+  if (WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
+  GetExitCodeProcess(info_.hProcess, &exitCode);
+  return true;
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
+  const double deadline = NowMs() + timeoutMs;
+  for (;;) {
+    if (condition()) return true;
+    if (NowMs() > deadline) return condition();
+    Sleep(20);
+  }
+}
+
+HWND FindTopLevel(DWORD processId, const wchar_t* className) {
+  WindowQuery query{processId, className, nullptr, true, nullptr};
+  EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&query));
+  return query.found;
+}
+
+HWND FindOwnedWindow(DWORD processId, const wchar_t* className, HWND owner) {
+  WindowQuery query{processId, className, owner, false, nullptr};
+  EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&query));
+  return query.found;
+}
+
+std::wstring ClassName(HWND window) {
+  wchar_t name[256] = {};
+  GetClassNameW(window, name, 256);
+  return name;
+}
+
+std::wstring WindowText(HWND window) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                           &length)) {
+    return L"<no answer to WM_GETTEXTLENGTH>";
+  }
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                           SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied)) {
+    return L"<no answer to WM_GETTEXT>";
+  }
+  text.resize(copied);
+  return text;
+}
+
+RECT RectInClient(HWND window, HWND parent) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+RECT ClientOnScreen(HWND window) {
+  RECT rect{};
+  GetClientRect(window, &rect);
+  MapWindowPoints(window, HWND_DESKTOP, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+POINT Centre(const RECT& rect) { return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
+
+HWND FocusOf(HWND anyWindowOfThread) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(anyWindowOfThread, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+void PressKey(WORD virtualKey) {
+  std::vector<INPUT> inputs = {KeyInput(virtualKey, false), KeyInput(virtualKey, true)};
+  SendKeys(inputs);
+}
+
+void PressChord(WORD modifier, WORD virtualKey) {
+  std::vector<INPUT> inputs = {KeyInput(modifier, false), KeyInput(virtualKey, false),
+                               KeyInput(virtualKey, true), KeyInput(modifier, true)};
+  SendKeys(inputs);
+}
+
+void TypeText(const std::wstring& text) {
+  // One character at a time, as a typist would, rather than one batch the program
+  // might see as a paste.
+  for (wchar_t unit : text) {
+    std::vector<INPUT> inputs(2);
+    for (int i = 0; i < 2; ++i) {
+      inputs[i].type = INPUT_KEYBOARD;
+      inputs[i].ki.wScan = unit;
+      inputs[i].ki.dwFlags = KEYEVENTF_UNICODE | (i ? KEYEVENTF_KEYUP : 0);
+    }
+    SendKeys(inputs);
+    Sleep(10);
+  }
+}
+
+namespace {
+
+std::wstring xPointer;
+
+INPUT MouseInput(POINT screen, DWORD buttons) {
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  const int height = GetSystemMetrics(SM_CYSCREEN);
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  // Absolute coordinates run from 0 to 65535 across the screen; rounding up lands on
+  // the intended pixel whichever way the system rounds back.
+  input.mi.dx = static_cast<LONG>((static_cast<int64_t>(screen.x) * 65536 + width - 1) / width);
+  input.mi.dy = static_cast<LONG>((static_cast<int64_t>(screen.y) * 65536 + height - 1) / height);
+  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
+  return input;
+}
+
+bool PointerAt(POINT screen) {
+  return WaitFor([&] {
+    POINT at{};
+    GetCursorPos(&at);
+    return at.x == screen.x && at.y == screen.y;
+  }, 2000);
+}
+
+}  // namespace
+
+void UseXPointer(const std::wstring& helper) { xPointer = helper; }
+bool HasXPointer() { return !xPointer.empty(); }
+
+std::string AskXPointer(const std::wstring& arguments) {
+  wchar_t directory[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, directory);
+  const std::wstring answer = std::wstring(directory) + L"tarvik-e2e-pointer.txt";
+  DeleteFileW(answer.c_str());
+  std::wstring commandLine = L"\"" + xPointer + L"\" " + arguments + L" \"" + answer + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    return {};
+  }
+  if (info.hThread) CloseHandle(info.hThread);
+  if (info.hProcess) CloseHandle(info.hProcess);
+  // A Unix program started from Wine gives no process to wait for; its file is the answer.
+  std::string line;
+  WaitFor([&] {
+    PumpMessages(0);
+    FILE* file = _wfopen(answer.c_str(), L"r");
+    if (!file) return false;
+    char text[128] = {};
+    if (std::fgets(text, sizeof text, file)) line = text;
+    std::fclose(file);
+    return !line.empty();
+  }, 20000);
+  DeleteFileW(answer.c_str());
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  return line;
+}
+
+void PumpMessages(DWORD ms) {
+  const double end = NowMs() + ms;
+  do {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    if (ms) Sleep(10);
+  } while (NowMs() < end);
+}
+
+bool MoveMouse(POINT screen) {
+  if (HasXPointer()) {
+    AskXPointer(L"move " + std::to_wstring(screen.x) + L" " + std::to_wstring(screen.y));
+  } else {
+    INPUT input = MouseInput(screen, 0);
+    SendInput(1, &input, sizeof(input));
+  }
+  return PointerAt(screen);
+}
+
+bool Click(POINT screen) {
+  if (!MoveMouse(screen)) return false;
+  INPUT inputs[2] = {MouseInput(screen, MOUSEEVENTF_LEFTDOWN), MouseInput(screen, MOUSEEVENTF_LEFTUP)};
+  // The pointer is there already; the position in the events only guards against a
+  // move from elsewhere slipping in between.
+  SendInput(2, inputs, sizeof(INPUT));
+  return true;
+}
+
+Image CaptureScreen(const RECT& screenRect) {
+  Image image;
+  image.width = screenRect.right - screenRect.left;
+  image.height = screenRect.bottom - screenRect.top;
+  if (image.width <= 0 || image.height <= 0) return {};
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = image.width;
+  info.bmiHeader.biHeight = -image.height;  // top-down rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, image.width, image.height, screen, screenRect.left, screenRect.top,
+         SRCCOPY | CAPTUREBLT);
+  GdiFlush();
+  const auto* source = static_cast<const uint32_t*>(bits);
+  image.pixels.assign(source, source + static_cast<size_t>(image.width) * image.height);
+  for (uint32_t& p : image.pixels) p &= 0xFFFFFF;
+  SelectObject(memory, previous);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return image;
+}
+
+bool PutOnClipboard(const std::wstring& text) {
+  const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (!memory) return false;
+  std::memcpy(GlobalLock(memory), text.c_str(), bytes);
+  GlobalUnlock(memory);
+  if (!WaitFor([] { return OpenClipboard(nullptr) != FALSE; }, 2000)) {
+    GlobalFree(memory);
+    return false;
+  }
+  EmptyClipboard();
+  const bool placed = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+  if (!placed) GlobalFree(memory);
+  CloseClipboard();
+  return placed;
+}
+
+double NowMs() {
+  static const double frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(f.QuadPart);
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart) * 1000.0 / frequency;
+}
+
+}  // namespace tarvik::e2e

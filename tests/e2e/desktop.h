@@ -1,0 +1,89 @@
+// What the driver does to another program's windows, through the window system only:
+// starting the program, finding and reading its windows, real keyboard and mouse
+// input, and reading the screen.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "png.h"
+
+namespace tarvik::e2e {
+
+/// A program started as a user would start it; ended on destruction if still running.
+class Program {
+ public:
+  Program() = default;
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  /// Starts the program and waits until its message loop is idle. False if it could
+  /// not be started or did not become idle in time.
+  bool Start(const std::wstring& path, DWORD timeoutMs);
+
+  /// Milliseconds from CreateProcess to WaitForInputIdle returning.
+  double StartupMs() const { return startupMs_; }
+  DWORD ProcessId() const { return info_.dwProcessId; }
+  bool Running() const;
+
+  /// Waits for the process to end; false on timeout. exitCode gets its exit code.
+  bool WaitForExit(DWORD timeoutMs, DWORD& exitCode);
+
+ private:
+  PROCESS_INFORMATION info_{};
+  double startupMs_ = 0;
+};
+
+/// Polls until the condition holds or the time is up; returns the last result.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
+
+/// A visible top-level window of the process with that class name, or null.
+HWND FindTopLevel(DWORD processId, const wchar_t* className);
+/// A visible top-level window of the process with that class and owner, or null.
+HWND FindOwnedWindow(DWORD processId, const wchar_t* className, HWND owner);
+
+std::wstring ClassName(HWND window);
+/// WM_GETTEXT through a bounded send, so a hung program fails a check instead of the run.
+std::wstring WindowText(HWND window);
+/// The window's rectangle relative to the client area of `parent`.
+RECT RectInClient(HWND window, HWND parent);
+/// The client area in screen coordinates.
+RECT ClientOnScreen(HWND window);
+POINT Centre(const RECT& rect);
+
+/// The keyboard focus of the thread that owns the window, in whatever process.
+HWND FocusOf(HWND anyWindowOfThread);
+
+/// Under Wine, sends pointer moves through this Unix helper (x_pointer.py), which moves
+/// the X pointer itself; SendInput moves make Wine warp the X pointer, and the motion
+/// that comes back from the X server can carry the pointer back to an earlier place.
+void UseXPointer(const std::wstring& helper);
+/// The helper's answer line to the arguments (the path of the file for the answer is
+/// added after them); empty if it gave none in time.
+std::string AskXPointer(const std::wstring& arguments);
+bool HasXPointer();
+
+/// Handles the driver's own window messages for that long.
+void PumpMessages(DWORD ms);
+
+/// Real input, as from the keyboard and the mouse.
+void PressKey(WORD virtualKey);
+void PressChord(WORD modifier, WORD virtualKey);
+void TypeText(const std::wstring& text);
+/// Moves the pointer to a screen point; false if the pointer did not get there.
+bool MoveMouse(POINT screen);
+bool Click(POINT screen);
+
+/// Screen pixels as the user sees them.
+Image CaptureScreen(const RECT& screenRect);
+
+/// The text on the clipboard is replaced by `text`.
+bool PutOnClipboard(const std::wstring& text);
+
+/// Milliseconds from a fixed but arbitrary start.
+double NowMs();
+
+}  // namespace tarvik::e2e

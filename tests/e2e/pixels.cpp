@@ -1,0 +1,170 @@
+#include "pixels.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+namespace tarvik::e2e {
+namespace {
+
+// A 32-bit top-down DIB section with a DC, for drawing off the screen.
+class Canvas {
+ public:
+  Canvas(int width, int height, uint32_t fill) : width_(width), height_(height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    dc_ = CreateCompatibleDC(nullptr);
+    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+    previous_ = SelectObject(dc_, bitmap_);
+    std::fill(bits_, bits_ + static_cast<size_t>(width) * height, fill);
+  }
+  ~Canvas() {
+    SelectObject(dc_, previous_);
+    DeleteObject(bitmap_);
+    DeleteDC(dc_);
+  }
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+
+  HDC Dc() const { return dc_; }
+  Image Pixels() const {
+    GdiFlush();
+    Image image{width_, height_, {bits_, bits_ + static_cast<size_t>(width_) * height_}};
+    for (uint32_t& p : image.pixels) p &= 0xFFFFFF;
+    return image;
+  }
+
+ private:
+  int width_, height_;
+  HDC dc_ = nullptr;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ previous_ = nullptr;
+  uint32_t* bits_ = nullptr;
+};
+
+COLORREF ToColorRef(uint32_t rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+}  // namespace
+
+uint32_t FromColorRef(COLORREF colour) {
+  return (static_cast<uint32_t>(GetRValue(colour)) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+}
+
+uint32_t MostFrequentColour(const Image& image) {
+  std::map<uint32_t, int> counts;
+  for (uint32_t p : image.pixels) ++counts[p];
+  uint32_t best = 0;
+  int bestCount = -1;
+  for (const auto& [colour, count] : counts) {
+    if (count > bestCount) best = colour, bestCount = count;
+  }
+  return best;
+}
+
+Image Crop(const Image& image, RECT part) {
+  part.left = std::max<LONG>(part.left, 0);
+  part.top = std::max<LONG>(part.top, 0);
+  part.right = std::min<LONG>(part.right, image.width);
+  part.bottom = std::min<LONG>(part.bottom, image.height);
+  Image result;
+  if (part.right <= part.left || part.bottom <= part.top) return result;
+  result.width = part.right - part.left;
+  result.height = part.bottom - part.top;
+  for (int y = part.top; y < part.bottom; ++y) {
+    for (int x = part.left; x < part.right; ++x) result.pixels.push_back(image.At(x, y));
+  }
+  return result;
+}
+
+Image Ink(const Image& image, uint32_t background) {
+  RECT box{image.width, image.height, 0, 0};
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) {
+      if (image.At(x, y) == background) continue;
+      box.left = std::min<LONG>(box.left, x);
+      box.top = std::min<LONG>(box.top, y);
+      box.right = std::max<LONG>(box.right, x + 1);
+      box.bottom = std::max<LONG>(box.bottom, y + 1);
+    }
+  }
+  return Crop(image, box);
+}
+
+Image RenderText(const std::wstring& text, const wchar_t* face, int height, bool underline,
+                 uint32_t colour, uint32_t background, int width, int boxHeight) {
+  Canvas canvas(width, boxHeight, background);
+  HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, underline, FALSE, DEFAULT_CHARSET,
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                           DEFAULT_PITCH | FF_DONTCARE, face);
+  HGDIOBJ previous = SelectObject(canvas.Dc(), font);
+  SetTextColor(canvas.Dc(), ToColorRef(colour));
+  SetBkMode(canvas.Dc(), TRANSPARENT);
+  RECT box{0, 0, width, boxHeight};
+  DrawTextW(canvas.Dc(), text.c_str(), static_cast<int>(text.size()), &box,
+            DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+  SelectObject(canvas.Dc(), previous);
+  DeleteObject(font);
+  return canvas.Pixels();
+}
+
+bool SameImage(const Image& a, const Image& b, std::string& difference) {
+  if (a.width != b.width || a.height != b.height) {
+    difference = "size " + std::to_string(a.width) + "x" + std::to_string(a.height) + " against " +
+                 std::to_string(b.width) + "x" + std::to_string(b.height);
+    return false;
+  }
+  int differing = 0;
+  for (int y = 0; y < a.height; ++y) {
+    for (int x = 0; x < a.width; ++x) {
+      if (a.At(x, y) == b.At(x, y)) continue;
+      if (differing++ == 0) {
+        char where[96];
+        std::snprintf(where, sizeof where, "first at (%d,%d): %06x against %06x", x, y, a.At(x, y), b.At(x, y));
+        difference = where;
+      }
+    }
+  }
+  if (differing) difference = std::to_string(differing) + " pixels differ, " + difference;
+  return differing == 0;
+}
+
+Image OpaqueIcon(HICON icon, int size) {
+  // Drawn once on black and once on white: a pixel that comes out the same on both
+  // is fully opaque, whatever the icon's format (mask or alpha).
+  Canvas onBlack(size, size, 0x000000);
+  Canvas onWhite(size, size, 0xFFFFFF);
+  DrawIconEx(onBlack.Dc(), 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+  DrawIconEx(onWhite.Dc(), 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+  Image black = onBlack.Pixels();
+  const Image white = onWhite.Pixels();
+  for (size_t i = 0; i < black.pixels.size(); ++i) {
+    if (black.pixels[i] != white.pixels[i]) black.pixels[i] = kTransparent;
+  }
+  return black;
+}
+
+bool ContainsIcon(const Image& image, const Image& opaqueIcon, POINT& where) {
+  for (int top = 0; top + opaqueIcon.height <= image.height; ++top) {
+    for (int left = 0; left + opaqueIcon.width <= image.width; ++left) {
+      bool all = true;
+      for (int y = 0; y < opaqueIcon.height && all; ++y) {
+        for (int x = 0; x < opaqueIcon.width && all; ++x) {
+          const uint32_t want = opaqueIcon.At(x, y);
+          all = want == kTransparent || image.At(left + x, top + y) == want;
+        }
+      }
+      if (all) {
+        where = {left, top};
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+}  // namespace tarvik::e2e

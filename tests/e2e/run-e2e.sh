@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Runs the end-to-end driver against tarvik.exe on a display of its own: a private Xvfb
+# server and a private Wine prefix whose programs all live on one virtual desktop, first
+# at 96 dpi, then at 120 dpi. Everything started here is stopped on the way out.
+#
+#   run-e2e.sh --driver EXE --tarvik EXE --minimal EXE --prefix DIR --out DIR
+set -uo pipefail
+
+. "$(dirname "$0")/wine-display.sh"
+
+while (($#)); do
+  case $1 in
+    --driver) driver=$2 ;;
+    --tarvik) tarvik=$2 ;;
+    --minimal) minimal=$2 ;;
+    --prefix) prefix=$2 ;;
+    --out) out=$2 ;;
+    *) echo "run-e2e: unknown argument $1" >&2; exit 2 ;;
+  esac
+  shift 2
+done
+for v in driver tarvik minimal prefix out; do
+  [ -n "${!v:-}" ] || { echo "run-e2e: --$v is required" >&2; exit 2; }
+done
+for tool in Xvfb wine wineserver; do
+  command -v "$tool" >/dev/null || { echo "run-e2e: $tool not found (scripts/setup.sh installs it)" >&2; exit 2; }
+done
+
+# The prefix is the test's alone: the DPI and the virtual desktop it sets would
+# otherwise reach the other Windows tests, and stopping its server stops only ours.
+export TARVIK_WINEPREFIX=$prefix WINEPREFIX=$prefix
+mkdir -p "$out"
+scratch=$(mktemp -d)
+cleanup() {
+  wineserver -k 2>/dev/null
+  stop_xvfb
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+start_xvfb "$scratch" || exit 1
+echo "run-e2e: Xvfb on $DISPLAY"
+prepare_prefix "$scratch" | sed 's/^/run-e2e: /' || exit 1
+
+status=0
+run_driver() {
+  local dpi=$1 start rc
+  shift
+  start=$(now)
+  # A new server for each DPI, so that no process of the previous run carries it over.
+  wineserver -k 2>/dev/null
+  wineserver -w
+  use_virtual_desktop "$dpi" "$scratch"
+  timeout 240 "$wine_run" "$driver" --tarvik "$(windows_path "$tarvik")" --dpi "$dpi" "$@"
+  rc=$?
+  echo "run-e2e: driver at $dpi dpi exited with $rc after $(since "$start") s"
+  ((rc == 0)) || status=1
+}
+
+x_pointer=$(windows_path "$e2e_dir/x_pointer.py")
+run_driver 96 --suite full --minimal "$(windows_path "$minimal")" --x-pointer "$x_pointer" \
+  --screenshot "$(windows_path "$out/tarvik-96dpi.png")"
+run_driver 120 --suite layout --x-pointer "$x_pointer" --screenshot "$(windows_path "$out/tarvik-120dpi.png")"
+exit $status

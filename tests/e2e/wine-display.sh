@@ -1,0 +1,68 @@
+# Shell functions for running Windows window programs under Wine on an X display of
+# their own: a private Xvfb server and a prefix whose programs share one virtual
+# desktop. Sourced by run-e2e.sh and scripts/run.sh; the caller sets WINEPREFIX.
+
+e2e_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+wine_run=$e2e_dir/../../scripts/wine-run
+
+# A Unix path as a Windows program sees it (Wine maps / to drive Z:).
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+now() { date +%s.%N; }
+since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; }
+
+# Starts Xvfb on a free display, sets DISPLAY and xvfb_pid. $1: a scratch directory.
+start_xvfb() {
+  local scratch=$1
+  # Xvfb picks the display number itself and reports it on the descriptor.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" >"$scratch/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  local _
+  for _ in $(seq 100); do
+    [ -s "$scratch/display" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ ! -s "$scratch/display" ]; then
+    echo "Xvfb did not start:" >&2
+    cat "$scratch/xvfb.log" >&2
+    return 1
+  fi
+  export DISPLAY=:$(head -n1 "$scratch/display")
+}
+
+stop_xvfb() {
+  if [ -n "${xvfb_pid:-}" ]; then
+    kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    xvfb_pid=
+  fi
+  return 0
+}
+
+# Creates the prefix if need be and gives it Wine's own fonts. $1: a scratch directory.
+prepare_prefix() {
+  local scratch=$1 start
+  start=$(now)
+  "$e2e_dir/../../scripts/wine-prefix" >"$scratch/wineboot.log" 2>&1 || { cat "$scratch/wineboot.log" >&2; return 1; }
+  echo "prepared the Wine prefix $WINEPREFIX in $(since "$start") s"
+}
+
+# Puts every program of the prefix on one virtual desktop, which draws the title bars
+# and leaves activation and focus to Wine alone, and sets the DPI that programs started
+# from now on see. $1: DPI, $2: a scratch directory.
+use_virtual_desktop() {
+  local dpi=$1 scratch=$2
+  cat >"$scratch/desktop.reg" <<EOF
+REGEDIT4
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]
+"Desktop"="tarvik"
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]
+"tarvik"="1024x768"
+
+[HKEY_CURRENT_USER\\Control Panel\\Desktop]
+"LogPixels"=dword:$(printf '%08x' "$dpi")
+EOF
+  "$wine_run" regedit /S "$(windows_path "$scratch/desktop.reg")"
+}
