@@ -137,6 +137,9 @@ LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPA
 LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
+      // Class icons alone leave WM_GETICON unanswered, and task switchers ask it.
+      SendMessageW(window_, WM_SETICON, ICON_BIG, GetClassLongPtrW(window_, GCLP_HICON));
+      SendMessageW(window_, WM_SETICON, ICON_SMALL, GetClassLongPtrW(window_, GCLP_HICONSM));
       CreateControls();
       Form_Load();
       return 0;
