@@ -623,6 +623,13 @@ void CheckKeyboard(HWND form) {
   ok(result == Decimal(ReferenceIdNumber(address)), "Space on Command1: Text2 shows %s, expected %s",
      Quoted(result).c_str(), Quoted(Decimal(ReferenceIdNumber(address))).c_str());
   ok(FocusOf(form) == command1, "after Space, the focus moved to %s", Name(form, FocusOf(form)));
+
+  // With no default button, Enter presses the button that has the focus, as on a dialog.
+  SetText(text2, kMarker);
+  PressKey(VK_RETURN);
+  ok(WaitForResult(text2, result), "Enter on Command1 did not work out the number");
+  ok(result == Decimal(ReferenceIdNumber(address)), "Enter on Command1: Text2 shows %s, expected %s",
+     Quoted(result).c_str(), Quoted(Decimal(ReferenceIdNumber(address))).c_str());
 }
 
 void CheckWorkOut(HWND form, int dpi) {
