@@ -2,7 +2,7 @@
 // point, which differs between Windows and other systems (main.cpp).
 #pragma once
 
-#include <iosfwd>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,14 +20,38 @@ enum ExitStatus : int {
 /// system handed over bytes that are not valid UTF-8.
 using Argument = std::optional<std::u16string>;
 
+/// A byte stream the tool reads: standard input in the program, a buffer in tests.
+class Input {
+ public:
+  /// Reads at most `size` bytes into `buffer`, waiting until at least one is there;
+  /// returns how many it read, 0 at the end of the input, -1 if reading failed.
+  virtual std::ptrdiff_t Read(char* buffer, std::size_t size) = 0;
+
+ protected:
+  ~Input() = default;
+};
+
+/// A byte stream the tool writes: standard output or error, or a buffer in tests.
+class Output {
+ public:
+  /// Writes all `size` bytes; false if that failed.
+  virtual bool Write(const char* bytes, std::size_t size) = 0;
+
+ protected:
+  ~Output() = default;
+};
+
 /// Runs tarvik-id. Options come first in meaning wherever they stand: --help or
 /// --version prints and stops, an unknown option is a usage error; "--" ends the
 /// options and a lone "-" is an address. Each address argument gets its id number on
-/// a line of `out`; with no address, `in` is read as UTF-8 lines instead and each
-/// answer is flushed at once, so the tool can sit at the end of a pipe. `in` and
-/// `out` are byte streams; lines end at "\n" with an optional "\r" before it, and the
-/// output always uses "\n". Messages go to `err`.
-ExitStatus RunIdTool(const std::vector<Argument>& arguments, std::istream& in, std::ostream& out,
-                     std::ostream& err);
+/// a line of `out`; with no address, `in` is read as UTF-8 lines instead. Lines end
+/// at "\n" with an optional "\r" before it, and the output always uses "\n".
+/// Messages go to `err`.
+///
+/// Lines are read in blocks and folded as they arrive, in constant memory whatever
+/// their length. Answers are written in blocks, and whenever every line read so far
+/// is answered and more input is to be read, so the tool can sit at the end of an
+/// interactive pipe.
+ExitStatus RunIdTool(const std::vector<Argument>& arguments, Input& in, Output& out, Output& err);
 
 }  // namespace tarvik::cli

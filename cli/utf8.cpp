@@ -1,11 +1,10 @@
 #include "cli/utf8.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace tarvik::cli {
 namespace {
-
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 // The allowed range of the byte after a lead byte. Narrowing the second byte is what
 // rules out overlong forms (E0, F0), encoded surrogates (ED) and code points past
@@ -26,16 +25,6 @@ LeadInfo Lead(unsigned char byte) {
   if (byte < 0xF4) return {4, 0x80, 0xBF};
   if (byte == 0xF4) return {4, 0x80, 0x8F};
   return {0, 0, 0};  // F5 to FF would encode past U+10FFFF
-}
-
-void AppendUtf16(std::u16string& out, char32_t codePoint) {
-  if (codePoint < 0x10000) {
-    out.push_back(static_cast<char16_t>(codePoint));
-  } else {
-    const char32_t offset = codePoint - 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (offset >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (offset & 0x3FF)));
-  }
 }
 
 void AppendUtf8(std::string& out, char32_t codePoint) {
@@ -59,36 +48,86 @@ void AppendUtf8(std::string& out, char32_t codePoint) {
 
 }  // namespace
 
-std::optional<std::u16string> DecodeUtf8(std::string_view bytes, std::size_t* errorOffset) {
-  std::u16string out;
-  out.reserve(bytes.size());
-  std::size_t i = 0;
-  const auto fail = [&]() -> std::optional<std::u16string> {
-    if (errorOffset != nullptr) *errorOffset = i;
-    return std::nullopt;
-  };
-  while (i < bytes.size()) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    const LeadInfo info = Lead(lead);
-    if (info.length == 0) return fail();
-    if (info.length == 1) {
-      out.push_back(lead);
-      ++i;
+void Utf8Decoder::Fail(uint64_t offset) {
+  failed_ = true;
+  errorOffset_ = offset;
+}
+
+std::size_t Utf8Decoder::Decode(const char* bytes, std::size_t size, char16_t* units) {
+  if (failed_) return 0;
+  const auto* const begin = reinterpret_cast<const unsigned char*>(bytes);
+  const auto* const end = begin + size;
+  const auto* p = begin;
+  char16_t* out = units;
+  while (p < end) {
+    if (missing_ == 0) {
+      // Addresses are nearly all ASCII: eight bytes without a high bit are eight
+      // units, with no character to assemble. memcpy is how to load them unaligned.
+      while (end - p >= 8) {
+        uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        if ((word & 0x8080808080808080u) != 0) break;
+        for (int k = 0; k < 8; ++k) out[k] = p[k];
+        out += 8;
+        p += 8;
+      }
+      if (p == end) break;
+      const unsigned char byte = *p;
+      if (byte < 0x80) {
+        *out++ = byte;
+        ++p;
+        continue;
+      }
+      const LeadInfo info = Lead(byte);
+      if (info.length == 0) {
+        Fail(offset_ + static_cast<uint64_t>(p - begin));
+        return static_cast<std::size_t>(out - units);
+      }
+      // The lead byte keeps 7 - length payload bits; each later byte keeps six.
+      codePoint_ = byte & (0x7F >> info.length);
+      missing_ = info.length - 1;
+      low_ = info.secondLow;
+      high_ = info.secondHigh;
+      sequenceStart_ = offset_ + static_cast<uint64_t>(p - begin);
+      ++p;
       continue;
     }
-    if (bytes.size() - i < static_cast<std::size_t>(info.length)) return fail();
-    const auto second = static_cast<unsigned char>(bytes[i + 1]);
-    if (second < info.secondLow || second > info.secondHigh) return fail();
-    // The lead byte keeps 7 - length payload bits; each later byte keeps six.
-    char32_t codePoint = lead & (0x7F >> info.length);
-    codePoint = (codePoint << 6) | (second & 0x3F);
-    for (int k = 2; k < info.length; ++k) {
-      const auto next = static_cast<unsigned char>(bytes[i + k]);
-      if (!IsContinuation(next)) return fail();
-      codePoint = (codePoint << 6) | (next & 0x3F);
+    const unsigned char byte = *p;
+    if (byte < low_ || byte > high_) {
+      Fail(sequenceStart_);
+      return static_cast<std::size_t>(out - units);
     }
-    AppendUtf16(out, codePoint);
-    i += info.length;
+    codePoint_ = (codePoint_ << 6) | (byte & 0x3F);
+    low_ = 0x80;
+    high_ = 0xBF;
+    ++p;
+    if (--missing_ > 0) continue;
+    if (codePoint_ < 0x10000) {
+      *out++ = static_cast<char16_t>(codePoint_);
+    } else {
+      const char32_t offset = codePoint_ - 0x10000;
+      *out++ = static_cast<char16_t>(0xD800 + (offset >> 10));
+      *out++ = static_cast<char16_t>(0xDC00 + (offset & 0x3FF));
+    }
+  }
+  offset_ += size;
+  return static_cast<std::size_t>(out - units);
+}
+
+bool Utf8Decoder::Finish() {
+  if (!failed_ && missing_ > 0) Fail(sequenceStart_);
+  return !failed_;
+}
+
+std::optional<std::u16string> DecodeUtf8(std::string_view bytes, std::size_t* errorOffset) {
+  // UTF-8 never takes fewer bytes than UTF-16 takes units; one more is the room
+  // Decode asks for.
+  std::u16string out(bytes.size() + 1, u'\0');
+  Utf8Decoder decoder;
+  out.resize(decoder.Decode(bytes.data(), bytes.size(), out.data()));
+  if (!decoder.Finish()) {
+    if (errorOffset != nullptr) *errorOffset = static_cast<std::size_t>(decoder.ErrorOffset());
+    return std::nullopt;
   }
   return out;
 }

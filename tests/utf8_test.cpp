@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarvik::cli {
 namespace {
@@ -42,6 +43,44 @@ std::string ReferenceUtf8(char32_t c) {
   return {b(0xF0 | c >> 18), b(0x80 | (c >> 12 & 0x3F)), b(0x80 | (c >> 6 & 0x3F)), b(0x80 | (c & 0x3F))};
 }
 
+// Decodes from a heap buffer of exactly the input's size, so that reading past its end
+// is caught under AddressSanitizer (a std::string's terminating NUL would hide it).
+std::optional<std::u16string> Decode(std::string_view bytes, std::size_t* offset = nullptr) {
+  const std::vector<char> exact(bytes.begin(), bytes.end());
+  return DecodeUtf8(std::string_view(exact.data(), exact.size()), offset);
+}
+
+// Decodes in three pieces, each from its own exact-size buffer, cut at `first` and
+// `second`; the same result as a whole, or the same error offset.
+std::optional<std::u16string> DecodeInPieces(std::string_view bytes, std::size_t first, std::size_t second,
+                                             std::size_t* offset) {
+  Utf8Decoder decoder;
+  std::u16string units;
+  const std::size_t cuts[] = {0, first, second, bytes.size()};
+  for (int k = 0; k < 3; ++k) {
+    const std::vector<char> piece(bytes.begin() + cuts[k], bytes.begin() + cuts[k + 1]);
+    std::vector<char16_t> room(piece.size() + 1);
+    units.append(room.data(), decoder.Decode(piece.data(), piece.size(), room.data()));
+  }
+  if (decoder.Finish()) return units;
+  *offset = static_cast<std::size_t>(decoder.ErrorOffset());
+  return std::nullopt;
+}
+
+// Every way of cutting the input in up to three pieces agrees with decoding it whole.
+void ExpectSameInPieces(std::string_view bytes, const std::optional<std::u16string>& whole, std::size_t offset) {
+  for (std::size_t first = 0; first <= bytes.size(); ++first) {
+    for (std::size_t second = first; second <= bytes.size(); ++second) {
+      std::size_t got = 12345;
+      const auto pieces = DecodeInPieces(bytes, first, second, &got);
+      ASSERT_EQ(pieces, whole) << "input " << Hex(bytes) << "cut at " << first << " and " << second;
+      if (!whole) {
+        ASSERT_EQ(got, offset) << "input " << Hex(bytes) << "cut at " << first << " and " << second;
+      }
+    }
+  }
+}
+
 TEST(DecodeUtf8, AcceptsEveryWellFormedLength) {
   struct Case { std::string_view bytes; std::u16string_view units; };
   const Case cases[] = {
@@ -62,12 +101,14 @@ TEST(DecodeUtf8, AcceptsEveryWellFormedLength) {
       {"\xF0\x9F\x98\x80"sv, u"\xD83D\xDE00"},              // U+1F600, a pair
       {"\xF4\x8F\xBF\xBF"sv, u"\xDBFF\xDFFF"},              // U+10FFFF, last pair (F4 ceiling 8F)
       {"x\xC5\x82y\xF0\x9F\x98\x80z"sv, u"x\x0142y\xD83D\xDE00z"},  // lengths mixed in one text
+      {"Firstname.\xC5\x81" "astname@ex.com"sv, u"Firstname.\x0141" "astname@ex.com"},  // ASCII by eights, then not
   };
   for (const Case& c : cases) {
     std::size_t offset = 12345;
-    const auto got = DecodeUtf8(c.bytes, &offset);
+    const auto got = Decode(c.bytes, &offset);
     ASSERT_TRUE(got.has_value()) << "input " << Hex(c.bytes) << "refused at byte " << offset;
     EXPECT_EQ(*got, c.units) << "input " << Hex(c.bytes) << "expected " << Hex(c.units) << "got " << Hex(*got);
+    ExpectSameInPieces(c.bytes, std::u16string(c.units), 0);
   }
 }
 
@@ -95,19 +136,22 @@ TEST(DecodeUtf8, RefusesIllFormedSequencesAndSaysWhere) {
       {"\xF0\x9F\x98\x41"sv, 0},              // fourth byte is ASCII
       {"\xC5\x82\xC5"sv, 2},                  // error after a good two-byte character
       {"\xE2\x82\xAC\xE2\xC2\x80"sv, 3},      // error after a good three-byte character
+      {"abcdefgh\xE2\x82"sv, 8},              // cut short right after eight ASCII bytes
+      {"abcdefghijklmno\xFF"sv, 15},           // bad byte after the eight-byte run, in the tail
   };
   for (const Case& c : cases) {
     std::size_t offset = 12345;
-    const auto got = DecodeUtf8(c.bytes, &offset);
+    const auto got = Decode(c.bytes, &offset);
     EXPECT_FALSE(got.has_value()) << "input " << Hex(c.bytes) << "accepted as " << Hex(got.value_or(u""));
     EXPECT_EQ(offset, c.offset) << "input " << Hex(c.bytes);
+    ExpectSameInPieces(c.bytes, std::nullopt, c.offset);
   }
 }
 
 TEST(DecodeUtf8, AgreesWithTheDefinitionOnEveryCodePoint) {
   for (char32_t c = 0; c <= 0x10FFFF; ++c) {
     const std::string bytes = ReferenceUtf8(c);
-    const auto got = DecodeUtf8(bytes);
+    const auto got = Decode(bytes);
     if (c >= 0xD800 && c <= 0xDFFF) {
       ASSERT_FALSE(got.has_value()) << "surrogate U+" << std::hex << static_cast<unsigned>(c) << " accepted";
       continue;
