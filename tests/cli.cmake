@@ -4,7 +4,7 @@ target_link_libraries(utf8_test PRIVATE id_tool)
 
 if(NOT CMAKE_CROSSCOMPILING)
   tarvik_gtest(cli_test cli_test.cpp)
-  target_link_libraries(cli_test PRIVATE tarvik_version)
+  target_link_libraries(cli_test PRIVATE id_tool tarvik_version)
   target_compile_definitions(cli_test PRIVATE TARVIK_ID_PATH="$<TARGET_FILE:tarvik-id>")
   add_dependencies(cli_test tarvik-id)
   return()
