@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ git python3
   googletest libgtest-dev libbenchmark-dev
+  clang libclang-rt-dev valgrind
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32:i386 wine64 fonts-wine
   xvfb x11-apps imagemagick

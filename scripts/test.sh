@@ -12,3 +12,12 @@ for preset in native sanitize windows; do
   cmake --build --preset "$preset"
   ctest --preset "$preset" -j2
 done
+
+# The line reader of tarvik-id under libFuzzer, for a minute, from the committed corpus.
+echo "== fuzz"
+CXX=clang++ cmake -S fuzz -B build/fuzz -G Ninja >/dev/null
+cmake --build build/fuzz --target id_tool_fuzz
+mkdir -p build/fuzz/corpus
+build/fuzz/id_tool_fuzz -max_total_time=60 -artifact_prefix=build/fuzz/ build/fuzz/corpus fuzz/corpus \
+  >build/fuzz/fuzz.log 2>&1 || { tail -n 40 build/fuzz/fuzz.log; exit 1; }
+tail -n 1 build/fuzz/fuzz.log
