@@ -65,10 +65,9 @@ class AnswerBuffer {
   }
 
   void PutNumber(uint32_t value) {
-    char line[kMaxUnsignedDigits + 1];
-    const std::size_t digits = WriteUnsignedText(value, line);
-    line[digits] = '\n';
-    Put({line, digits + 1});
+    if (kOutputBlock - size_ < kMaxUnsignedDigits + 1) Flush();
+    size_ += WriteUnsignedText(value, bytes_ + size_);
+    bytes_[size_++] = '\n';
   }
 
   /// Writes what is buffered; false once any write has failed.

@@ -3,6 +3,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tarvik::cli {
 namespace {
 
@@ -46,6 +50,16 @@ void AppendUtf8(std::string& out, char32_t codePoint) {
   }
 }
 
+// Eight ASCII bytes to eight units.
+inline void Widen8(const unsigned char* bytes, char16_t* units) {
+#if defined(__SSE2__)
+  const __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(units), _mm_unpacklo_epi8(eight, _mm_setzero_si128()));
+#else
+  for (int k = 0; k < 8; ++k) units[k] = bytes[k];
+#endif
+}
+
 }  // namespace
 
 void Utf8Decoder::Fail(uint64_t offset) {
@@ -61,23 +75,42 @@ std::size_t Utf8Decoder::Decode(const char* bytes, std::size_t size, char16_t* u
   char16_t* out = units;
   while (p < end) {
     if (missing_ == 0) {
-      // Addresses are nearly all ASCII: eight bytes without a high bit are eight
+      const auto* const runStart = p;
+      // Addresses are nearly all ASCII: a run of bytes without a high bit is as many
       // units, with no character to assemble. memcpy is how to load them unaligned.
+#if defined(__SSE2__)
+      while (end - p >= 16) {
+        const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        if (_mm_movemask_epi8(sixteen) != 0) break;
+        const __m128i zero = _mm_setzero_si128();
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(sixteen, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(sixteen, zero));
+        out += 16;
+        p += 16;
+      }
+#endif
       while (end - p >= 8) {
         uint64_t word;
         std::memcpy(&word, p, sizeof word);
         if ((word & 0x8080808080808080u) != 0) break;
-        for (int k = 0; k < 8; ++k) out[k] = p[k];
+        Widen8(p, out);
         out += 8;
         p += 8;
       }
+      // Fewer than eight left: when eight ASCII bytes end the piece and the run began
+      // at least eight back, widening those eight again rewrites units already right.
+      if (end - runStart >= 8 && p < end) {
+        uint64_t word;
+        std::memcpy(&word, end - 8, sizeof word);
+        if ((word & 0x8080808080808080u) == 0) {
+          Widen8(end - 8, out + (end - p) - 8);
+          out += end - p;
+          break;
+        }
+      }
+      while (p < end && *p < 0x80) *out++ = *p++;
       if (p == end) break;
       const unsigned char byte = *p;
-      if (byte < 0x80) {
-        *out++ = byte;
-        ++p;
-        continue;
-      }
       const LeadInfo info = Lead(byte);
       if (info.length == 0) {
         Fail(offset_ + static_cast<uint64_t>(p - begin));
