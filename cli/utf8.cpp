@@ -99,7 +99,7 @@ std::size_t Utf8Decoder::Decode(const char* bytes, std::size_t size, char16_t* u
       }
       // Fewer than eight left: when eight ASCII bytes end the piece and the run began
       // at least eight back, widening those eight again rewrites units already right.
-      if (end - runStart >= 8 && p < end) {
+      if (end - p < 8 && end - runStart >= 8 && p < end) {
         uint64_t word;
         std::memcpy(&word, end - 8, sizeof word);
         if ((word & 0x8080808080808080u) == 0) {
