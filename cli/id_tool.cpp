@@ -47,6 +47,25 @@ constexpr std::size_t kMinUnitRoom = 64;
 
 constexpr char16_t kByteOrderMark = 0xFEFF;
 
+// True if no byte in [begin, end) has its high bit set. Reads nothing outside.
+bool IsAscii(const char* begin, const char* end) {
+  uint64_t bits = 0;
+  if (end - begin >= 8) {
+    // Whole words, and the last eight bytes again for what is left over.
+    for (const char* word = begin; end - word >= 8; word += 8) {
+      uint64_t eight;
+      std::memcpy(&eight, word, sizeof eight);
+      bits |= eight;
+    }
+    uint64_t last;
+    std::memcpy(&last, end - 8, sizeof last);
+    bits |= last;
+  } else {
+    for (const char* byte = begin; byte < end; ++byte) bits |= static_cast<unsigned char>(*byte);
+  }
+  return (bits & 0x8080808080808080u) == 0;
+}
+
 bool Write(Output& stream, std::string_view text) { return stream.Write(text.data(), text.size()); }
 
 // Answers collected into blocks, so that a file of many lines costs few writes.
@@ -145,8 +164,19 @@ class LineReader {
     while (p < end) {
       const auto* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
       if (lf != nullptr) {
-        Feed(p, static_cast<std::size_t>(lf - p) - (lf > p && lf[-1] == '\r' ? 1 : 0));
-        if (!EndLine()) return false;
+        const char* lineEnd = lf > p && lf[-1] == '\r' ? lf - 1 : lf;
+        if (!lineOpen_ && IsAscii(p, lineEnd)) {
+          // The common case, a whole line of ASCII in this block: there is no
+          // character to assemble and no mark to skip, so the bytes fold as they stand.
+          fold_.AddAscii(p, static_cast<std::size_t>(lineEnd - p));
+          out_.PutNumber(fold_.Value());
+          fold_.Restart();
+          ++line_;
+          atInputStart_ = false;
+        } else {
+          Feed(p, static_cast<std::size_t>(lineEnd - p));
+          if (!EndLine()) return false;
+        }
         p = lf + 1;
       } else {
         // A CR at the end of the block is held back until we know what follows it.

@@ -1,5 +1,7 @@
 #include "engine/id_number.h"
 
+#include <iterator>
+
 namespace tarvik {
 namespace {
 
@@ -12,6 +14,21 @@ constexpr uint32_t kPower2 = 101u * 101u;
 constexpr uint32_t kPower3 = kPower2 * 101u;
 constexpr uint32_t kPower4 = kPower3 * 101u;
 
+// The fold proper, over units the codes take as they stand.
+template <typename Unit>
+uint32_t Fold(uint32_t h, const Unit* units, std::size_t count, text::LowerCodes& codes) {
+  std::size_t i = 0;
+  // Four units at a time: h × 101^4 + c0 × 101^3 + c1 × 101^2 + c2 × 101 + c3 is the
+  // same sum, but only one multiply-add per four units waits on the previous value.
+  for (; count - i >= 4; i += 4) {
+    const uint32_t c0 = Bits(codes.Code(units[i])), c1 = Bits(codes.Code(units[i + 1]));
+    const uint32_t c2 = Bits(codes.Code(units[i + 2])), c3 = Bits(codes.Code(units[i + 3]));
+    h = h * kPower4 + (c0 * kPower3 + c1 * kPower2 + c2 * 101u + c3);
+  }
+  for (; i < count; ++i) h = h * 101u + Bits(codes.Code(units[i]));
+  return h;
+}
+
 }  // namespace
 
 int32_t AddWrapped(int32_t a, int32_t b) { return FromBits(Bits(a) + Bits(b)); }
@@ -20,17 +37,23 @@ int32_t Times101(int32_t a) { return FromBits(Bits(a) * 101u); }
 
 void IdFold::Add(char16_t* units, std::size_t count) {
   codes_.Prepare(units, count);
-  uint32_t h = h_;
-  std::size_t i = 0;
-  // Four units at a time: h × 101^4 + c0 × 101^3 + c1 × 101^2 + c2 × 101 + c3 is the
-  // same sum, but only one multiply-add per four units waits on the previous value.
-  for (; count - i >= 4; i += 4) {
-    const uint32_t c0 = Bits(codes_.Code(units[i])), c1 = Bits(codes_.Code(units[i + 1]));
-    const uint32_t c2 = Bits(codes_.Code(units[i + 2])), c3 = Bits(codes_.Code(units[i + 3]));
-    h = h * kPower4 + (c0 * kPower3 + c1 * kPower2 + c2 * 101u + c3);
+  h_ = Fold(h_, units, count, codes_);
+}
+
+void IdFold::AddAscii(const char* bytes, std::size_t count) {
+  if constexpr (!text::LowerCodes::kNeedsPrepare) {
+    h_ = Fold(h_, reinterpret_cast<const unsigned char*>(bytes), count, codes_);
+  } else {
+    // The system lowers UTF-16 only: widen a piece at a time.
+    char16_t units[256];
+    while (count > 0) {
+      const std::size_t piece = count < std::size(units) ? count : std::size(units);
+      for (std::size_t i = 0; i < piece; ++i) units[i] = static_cast<unsigned char>(bytes[i]);
+      Add(units, piece);
+      bytes += piece;
+      count -= piece;
+    }
   }
-  for (; i < count; ++i) h = h * 101u + Bits(codes_.Code(units[i]));
-  h_ = h;
 }
 
 }  // namespace tarvik

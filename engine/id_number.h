@@ -35,6 +35,11 @@ class IdFold {
   /// lower-cased. Pieces may be split anywhere: the value equals one Add of the whole.
   void Add(char16_t* units, std::size_t count);
 
+  /// Folds in the next `count` bytes, each below 0x80 and so the UTF-16 unit of the
+  /// same value: ASCII text straight from a byte stream, without widening it first
+  /// where the platform's codes allow.
+  void AddAscii(const char* bytes, std::size_t count);
+
   /// The id number of everything added since construction or Restart (0 for nothing).
   uint32_t Value() const { return h_; }
 
@@ -49,18 +54,61 @@ class IdFold {
 /// Room enough for the decimal text of any 32-bit value.
 inline constexpr std::size_t kMaxUnsignedDigits = 10;
 
+namespace detail {
+
+// "00" to "99": the two digits of every value below 100, so that a number is written
+// two digits per division rather than one.
+struct DigitPairs {
+  char digits[200];
+};
+constexpr DigitPairs MakeDigitPairs() {
+  DigitPairs pairs{};
+  for (int value = 0; value < 100; ++value) {
+    pairs.digits[2 * value] = static_cast<char>('0' + value / 10);
+    pairs.digits[2 * value + 1] = static_cast<char>('0' + value % 10);
+  }
+  return pairs;
+}
+inline constexpr DigitPairs kDigitPairs = MakeDigitPairs();
+
+inline constexpr uint32_t kPowersOfTen[kMaxUnsignedDigits] = {
+    1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+
+}  // namespace detail
+
 /// Writes the decimal text of n, "0" to "4294967295" with no leading zeros and no
 /// terminator, at `out`, which has room for kMaxUnsignedDigits characters. Returns how
 /// many characters it wrote. Char is any character type: char, char16_t, wchar_t.
 template <typename Char>
 constexpr std::size_t WriteUnsignedText(uint32_t n, Char* out) {
-  std::size_t count = 0;
-  for (uint32_t rest = n; rest >= 10; rest /= 10) ++count;
-  const std::size_t length = count + 1;
-  do {
-    out[count] = static_cast<Char>('0' + n % 10);
-    n /= 10;
-  } while (count-- > 0);
+  // Counted down from ten digits, as most id numbers have ten.
+  std::size_t length = kMaxUnsignedDigits;
+  while (length > 1 && n < detail::kPowersOfTen[length - 1]) --length;
+  // Two digits per step from the right; the divisions by constants are multiplications.
+  // The position is a plain local, not captured by reference, so that stores of char,
+  // which may alias anything, cannot make the compiler reload it.
+  std::size_t at = length;
+  const auto putPair = [out](std::size_t end, uint32_t pair) {
+    out[end - 1] = static_cast<Char>(detail::kDigitPairs.digits[2 * pair + 1]);
+    out[end - 2] = static_cast<Char>(detail::kDigitPairs.digits[2 * pair]);
+  };
+  if (n >= 100000000) {
+    // Ten or nine digits: the low eight as two halves of four, so that no step
+    // waits on another but for the split itself.
+    const uint32_t low = n % 100000000, lowHigh = low / 10000, lowLow = low % 10000;
+    putPair(at, lowLow % 100);
+    putPair(at - 2, lowLow / 100);
+    putPair(at - 4, lowHigh % 100);
+    putPair(at - 6, lowHigh / 100);
+    at -= 8;
+    n /= 100000000;
+  }
+  for (; n >= 100; n /= 100, at -= 2) putPair(at, n % 100);
+  if (n >= 10) {
+    putPair(at, n);
+  } else {
+    out[at - 1] = static_cast<Char>('0' + n);
+  }
   return length;
 }
 

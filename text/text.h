@@ -34,6 +34,9 @@ int32_t CharacterCode(char16_t unit);
 /// each distinct unit is converted once and kept in a small direct-mapped cache.
 class LowerCodes {
  public:
+  /// Code takes units only after Prepare has lower-cased them.
+  static constexpr bool kNeedsPrepare = true;
+
   LowerCodes() {
     // Seed each slot with a unit that belongs in another one, so no slot hits unfilled.
     for (unsigned slot = 0; slot < kSlots; ++slot) slots_[slot].unit = static_cast<char16_t>(slot ^ 1);
@@ -70,6 +73,9 @@ extern const std::array<uint8_t, 0x10000> kLowerCodeTable;
 /// The character code of a unit's lower case, for a fold over one text at a time.
 class LowerCodes {
  public:
+  /// Code takes any unit as it stands: the table folds lower-casing in already.
+  static constexpr bool kNeedsPrepare = false;
+
   /// The table folds lower-casing in already, so the units stay as they are.
   void Prepare(char16_t*, std::size_t) {}
   int32_t Code(char16_t unit) const { return kLowerCodeTable[unit]; }
