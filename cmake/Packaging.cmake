@@ -15,7 +15,6 @@ set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_PACKAGE_VERSION ${TARVIK_VERSION_SHORT})
 set(CPACK_PACKAGE_VENDOR "the tarvik developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
   install(TARGETS tarvik tarvik-id RUNTIME DESTINATION .)
@@ -31,6 +30,9 @@ if(WIN32)
 endif()
 
 include(GNUInstallDirs)
+# The windows build strips when it links; stripping again would rewrite tarvik.exe, and
+# the two packages are to hold the same one.
+set(CPACK_STRIP_FILES ON)
 set(TARVIK_WINDOWS_EXE "" CACHE FILEPATH
     "tarvik.exe of the windows build, installed with its launcher (scripts/package.sh sets it)")
 set(TARVIK_MAINTAINER "tarvik developers <tarvik@users.noreply.github.com>" CACHE STRING
