@@ -80,7 +80,8 @@ install(FILES ${tarvik_staged_dir}/copyright ${tarvik_staged_dir}/changelog.gz D
 
 if(TARVIK_WINDOWS_EXE)
   if(NOT EXISTS ${TARVIK_WINDOWS_EXE})
-    message(FATAL_ERROR "TARVIK_WINDOWS_EXE: ${TARVIK_WINDOWS_EXE} does not exist; build the windows preset first")
+    message(WARNING "TARVIK_WINDOWS_EXE: ${TARVIK_WINDOWS_EXE} does not exist yet; build the windows "
+                    "preset before installing or packaging")
   endif()
   # The launcher finds the program at ../lib/tarvik from where it is installed.
   install(PROGRAMS ${tarvik_packaging_dir}/tarvik DESTINATION ${CMAKE_INSTALL_BINDIR})

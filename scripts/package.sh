@@ -7,11 +7,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-if [ -z "${TARVIK_SETUP_DONE:-}" ]; then
-  if [ "$(id -u)" -eq 0 ]; then bash scripts/setup.sh
-  elif command -v sudo >/dev/null; then sudo bash scripts/setup.sh
-  else bash scripts/setup.sh
-  fi
+# Unprivileged, the set-up only checks: it names what is missing, or passes.
+if [ "$(id -u)" -eq 0 ]; then bash scripts/setup.sh
+elif command -v sudo >/dev/null; then sudo bash scripts/setup.sh
+else bash scripts/setup.sh
 fi
 
 out=$root/build/packages

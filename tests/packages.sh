@@ -7,6 +7,10 @@
 # either that part is skipped, saying so.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+if [ $# -ne 2 ]; then
+  echo "usage: packages.sh DEB ZIP (one of each)" >&2
+  exit 2
+fi
 deb=$(readlink -f "$1")
 zip=$(readlink -f "$2")
 
