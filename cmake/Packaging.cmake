@@ -52,7 +52,13 @@ function(tarvik_gzip source name)
   set(tarvik_staged_files ${tarvik_staged_files} ${plain}.gz PARENT_SCOPE)
 endfunction()
 
-string(TIMESTAMP TARVIK_PACKAGE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+# The changelog is dated by the last commit, so that configuring again does not change
+# the package; outside a clone, by now (or SOURCE_DATE_EPOCH).
+execute_process(COMMAND git -C ${PROJECT_SOURCE_DIR} log -1 --format=%cD
+  OUTPUT_VARIABLE TARVIK_PACKAGE_DATE OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE status)
+if(NOT status EQUAL 0 OR NOT TARVIK_PACKAGE_DATE)
+  string(TIMESTAMP TARVIK_PACKAGE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+endif()
 tarvik_gzip(${tarvik_packaging_dir}/tarvik-id.1 tarvik-id.1)
 tarvik_gzip(${tarvik_packaging_dir}/changelog.in changelog)
 
