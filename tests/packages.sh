@@ -24,7 +24,7 @@ xvfb_pid=
 installed=
 sudo=
 cleanup() {
-  [ -z "${WINEPREFIX:-}" ] || wineserver -k 2>/dev/null
+  [ -z "${prefix:-}" ] || WINEPREFIX=$prefix wineserver -k 2>/dev/null
   [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null
   [ -z "$installed" ] || $sudo apt-get remove -y -q tarvik >/dev/null 2>&1
   rm -rf "$scratch"
@@ -88,7 +88,8 @@ check "tarvik-id --version" "tarvik-id $version" "$(tarvik-id --version)"
 check "man -w tarvik-id" /usr/share/man/man1/tarvik-id.1.gz "$(man -w tarvik-id)"
 
 # The launcher, as from a menu: a home of its own, a current directory that is gone,
-# an argument to ignore. Without Wine it says what to install.
+# an argument to ignore, and a WINEPREFIX of the user's, which it must not use. Without
+# Wine it says what to install.
 home=$scratch/home
 mkdir -p "$home"
 out=$(cd / && env -i HOME="$home" PATH=/nonexistent /usr/bin/tarvik 2>&1)
@@ -98,10 +99,10 @@ status=$?
 
 . "$root/tests/e2e/wine-display.sh"
 start_xvfb "$scratch" || fail "Xvfb"
-export WINEPREFIX=$home/.local/share/tarvik/wineprefix
+prefix=$home/.local/share/tarvik/wineprefix
 start=$(now)
 mkdir -p "$scratch/gone"
-(cd "$scratch/gone" && rmdir "$scratch/gone" && exec env -u XDG_DATA_HOME HOME="$home" tarvik --ignored) \
+(cd "$scratch/gone" && rmdir "$scratch/gone" && exec env -u XDG_DATA_HOME HOME="$home" WINEPREFIX="$home/.wine-of-the-user" tarvik --ignored) \
   >"$scratch/launcher.log" 2>&1 &
 launcher=$!
 for _ in $(seq 300); do
@@ -112,7 +113,7 @@ done
 if xwininfo -root -tree | grep -q '("tarvik.exe"'; then
   echo "the window opened after $(since "$start") s"
   # As the window's close box does: WM_CLOSE to the program's top-level windows.
-  WINEDEBUG=-all wine taskkill /im tarvik.exe >/dev/null
+  WINEPREFIX=$prefix WINEDEBUG=-all wine taskkill /im tarvik.exe >/dev/null
   for _ in $(seq 60); do kill -0 $launcher 2>/dev/null || break; sleep 0.5; done
   if kill -0 $launcher 2>/dev/null; then
     fail "tarvik did not end when its window was closed"
@@ -124,7 +125,7 @@ else
   fail "no tarvik window within $(since "$start") s"
   cat "$scratch/launcher.log" >&2
 fi
-[ -e "$WINEPREFIX/drive_c/windows/Fonts/sserife.fon" ] || fail "the launcher's prefix lacks Wine's fonts"
+[ -e "$prefix/drive_c/windows/Fonts/sserife.fon" ] || fail "the launcher's prefix lacks Wine's fonts"
 # Nothing else in the home directory: no ~/.wine, no menu entries of Wine's.
 check "what the launcher made in the home directory" $'.local\n.local/share\n.local/share/tarvik' \
   "$(cd "$home" && find . -mindepth 1 -path ./.local/share/tarvik/wineprefix -prune -o -print | sed 's|^\./||' | sort)"
