@@ -128,7 +128,7 @@ fi
 [ -e "$prefix/drive_c/windows/Fonts/sserife.fon" ] || fail "the launcher's prefix lacks Wine's fonts"
 # Nothing else in the home directory: no ~/.wine, no menu entries of Wine's.
 check "what the launcher made in the home directory" $'.local\n.local/share\n.local/share/tarvik' \
-  "$(cd "$home" && find . -mindepth 1 -path ./.local/share/tarvik/wineprefix -prune -o -print | sed 's|^\./||' | sort)"
+  "$(cd "$home" && find . -mindepth 1 -maxdepth 3 | sed 's|^\./||' | sort)"
 
 echo "== the Debian package, removed"
 $sudo apt-get remove -y -q -o DPkg::Lock::Timeout=300 tarvik >"$scratch/apt.log" 2>&1 || { cat "$scratch/apt.log" >&2; fail "apt-get remove"; }
