@@ -80,6 +80,9 @@ License: Expat
  ${body}
 ")
 
+# Debian's hardening for installed programs: the relocations read-only once resolved,
+# all at start-up.
+target_link_options(tarvik-id PRIVATE LINKER:-z,relro,-z,now)
 install(TARGETS tarvik-id RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${tarvik_staged_dir}/tarvik-id.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${tarvik_staged_dir}/copyright ${tarvik_staged_dir}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
