@@ -35,8 +35,8 @@ include(GNUInstallDirs)
 set(CPACK_STRIP_FILES ON)
 set(TARVIK_WINDOWS_EXE "" CACHE FILEPATH
     "tarvik.exe of the windows build, installed with its launcher (scripts/package.sh sets it)")
-set(TARVIK_MAINTAINER "tarvik developers <tarvik@users.noreply.github.com>" CACHE STRING
-    "Maintainer of the Debian package")
+set(TARVIK_MAINTAINER "tarvik developers <tarvik@example.org>" CACHE STRING
+    "Maintainer of the Debian package; the project has no address of its own yet")
 
 # Debian wants manual pages and changelogs compressed with gzip -9n: the best
 # compression, and no time stamp, so that rebuilding gives the same bytes.
