@@ -20,6 +20,12 @@ else
   bash scripts/setup.sh
 fi
 
+# Wine says nothing useful when the display cannot be opened, with its messages off.
+if [ -n "${DISPLAY:-}" ] && ! xwininfo -root >/dev/null 2>&1; then
+  echo "run: cannot open the display $DISPLAY; to use a virtual one instead, run without it: env -u DISPLAY scripts/run.sh" >&2
+  exit 1
+fi
+
 build=$root/build/windows
 cmake --preset windows
 if [ -n "${DISPLAY:-}" ]; then

@@ -9,8 +9,9 @@ packages=(
   clang libclang-rt-dev valgrind
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32:i386 wine64 fonts-wine
-  xvfb x11-apps imagemagick
+  xvfb x11-apps x11-utils imagemagick
   locales
+  dpkg-dev file lintian desktop-file-utils man-db unzip
 )
 # Wine's 32-bit half reserves address space in a way the qemu of bookworm proper
 # handles page by page (about a minute per process); the backported one takes a second.

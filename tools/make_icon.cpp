@@ -3,14 +3,17 @@
 //
 //   make_icon app/tarvik.ico
 //   make_icon build/tarvik.ico --compare-with app/tarvik.ico   (what the test runs)
+//   make_icon --png 48 build/tarvik-48.png   (a desktop icon, drawn at build time)
 //
 // Six images, in the order the resources list them: 16, 32 and 48 pixels with a
 // 256-colour palette, then the same sizes in 32-bit colour with alpha. Everything is
-// integer arithmetic, so every compiler and machine writes the same bytes.
+// integer arithmetic, so every compiler and machine writes the same bytes. The PNG
+// form is the image with alpha of one of those sizes, for the desktop's icon theme.
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -383,6 +386,93 @@ std::vector<uint8_t> MakeIcon() {
   return EncodeIco(entries);
 }
 
+// PNG checksums: CRC-32 (ISO 3309) over each chunk, Adler-32 over the zlib stream.
+uint32_t Crc32(const std::vector<uint8_t>& bytes, size_t from) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (size_t i = from; i < bytes.size(); ++i) {
+    crc ^= bytes[i];
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+uint32_t Adler32(const std::vector<uint8_t>& bytes) {
+  uint32_t a = 1, b = 0;
+  for (const uint8_t byte : bytes) {
+    a = (a + byte) % 65521u;
+    b = (b + a) % 65521u;
+  }
+  return b << 16 | a;
+}
+
+class BigEndian {
+ public:
+  void Byte(int v) { bytes_.push_back(static_cast<uint8_t>(v)); }
+  void Dword(uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) Byte(static_cast<int>((v >> shift) & 0xFF));
+  }
+  void Append(const std::vector<uint8_t>& more) { bytes_.insert(bytes_.end(), more.begin(), more.end()); }
+  void Chunk(const char (&type)[5], const std::vector<uint8_t>& data) {
+    Dword(static_cast<uint32_t>(data.size()));
+    const size_t start = bytes_.size();
+    for (int i = 0; i < 4; ++i) Byte(type[i]);
+    Append(data);
+    Dword(Crc32(bytes_, start));
+  }
+  const std::vector<uint8_t>& Bytes() const { return bytes_; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+// 8-bit RGBA, not interlaced. The pixel data is a zlib stream of stored blocks: at 48
+// pixels the file is 9 KB, and the build needs no compression library for it.
+std::vector<uint8_t> EncodePng(const Image& image) {
+  std::vector<uint8_t> raw;
+  for (int y = 0; y < image.size; ++y) {
+    raw.push_back(0);  // filter: none
+    for (int x = 0; x < image.size; ++x) {
+      const Rgba& p = image.At(x, y);
+      for (const int v : {p.colour.r, p.colour.g, p.colour.b, p.alpha}) raw.push_back(static_cast<uint8_t>(v));
+    }
+  }
+  std::vector<uint8_t> zlib{0x78, 0x01};  // deflate, 32 KB window, no dictionary
+  for (size_t at = 0; at == 0 || at < raw.size();) {
+    const size_t length = std::min<size_t>(raw.size() - at, 0xFFFF);
+    const bool last = at + length == raw.size();
+    zlib.push_back(last ? 1 : 0);
+    for (const size_t v : {length, length ^ 0xFFFF}) {
+      zlib.push_back(static_cast<uint8_t>(v & 0xFF));
+      zlib.push_back(static_cast<uint8_t>(v >> 8));
+    }
+    zlib.insert(zlib.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
+                raw.begin() + static_cast<std::ptrdiff_t>(at + length));
+    at += length;
+  }
+  BigEndian adler;
+  adler.Dword(Adler32(raw));
+  zlib.insert(zlib.end(), adler.Bytes().begin(), adler.Bytes().end());
+
+  BigEndian header;
+  header.Dword(static_cast<uint32_t>(image.size));
+  header.Dword(static_cast<uint32_t>(image.size));
+  for (const int v : {8, 6, 0, 0, 0}) header.Byte(v);  // depth, RGBA, deflate, filters, no interlace
+  BigEndian png;
+  for (const int v : {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A}) png.Byte(v);  // \x89 P N G CR LF ^Z LF
+  png.Chunk("IHDR", header.Bytes());
+  png.Chunk("IDAT", zlib);
+  png.Chunk("IEND", {});
+  return png.Bytes();
+}
+
+/// The PNG of the image with alpha at `size` pixels; empty if there is no such size.
+std::vector<uint8_t> MakePng(int size) {
+  for (const Design& d : kDesigns) {
+    if (d.size == size) return EncodePng(Render(d));
+  }
+  return {};
+}
+
 bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
@@ -415,12 +505,20 @@ bool SameAs(const std::vector<uint8_t>& made, const std::string& path) {
 int main(int argc, char** argv) {
   const std::vector<std::string_view> args(argv + 1, argv + argc);
   const bool compare = args.size() == 3 && args[1] == "--compare-with";
-  if (args.size() != 1 && !compare) {
-    std::fprintf(stderr, "usage: make_icon OUTPUT.ico [--compare-with CHECKED_IN.ico]\n");
+  const bool png = args.size() == 3 && args[0] == "--png";
+  if (args.size() != 1 && !compare && !png) {
+    std::fprintf(stderr,
+                 "usage: make_icon OUTPUT.ico [--compare-with CHECKED_IN.ico]\n"
+                 "   or: make_icon --png SIZE OUTPUT.png   (SIZE 16, 32 or 48)\n");
     return 2;
   }
-  const std::vector<uint8_t> icon = tarvik::icon::MakeIcon();
-  const std::string output(args[0]);
+  const std::vector<uint8_t> icon =
+      png ? tarvik::icon::MakePng(std::atoi(std::string(args[1]).c_str())) : tarvik::icon::MakeIcon();
+  if (icon.empty()) {
+    std::fprintf(stderr, "make_icon: no %s-pixel image; the sizes are 16, 32 and 48\n", std::string(args[1]).c_str());
+    return 2;
+  }
+  const std::string output(args[png ? 2 : 0]);
   std::ofstream out(output, std::ios::binary);
   out.write(reinterpret_cast<const char*>(icon.data()), static_cast<std::streamsize>(icon.size()));
   out.close();

@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# The two packages as users get them:
+#   packages.sh DEB ZIP
+# the Debian package linted, installed with apt, its programs run from where they were
+# installed (the window on a virtual display), and removed again; the Windows zip
+# unpacked and its tarvik-id.exe run under Wine. Installing needs root or sudo; without
+# either that part is skipped, saying so.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+if [ $# -ne 2 ]; then
+  echo "usage: packages.sh DEB ZIP (one of each)" >&2
+  exit 2
+fi
+deb=$(readlink -f "$1")
+zip=$(readlink -f "$2")
+
+failures=0
+fail() { echo "packages: FAIL: $*" >&2; failures=$((failures + 1)); }
+# check WHAT EXPECTED ACTUAL
+check() { [ "$2" = "$3" ] || fail "$1: expected $(printf %q "$2"), got $(printf %q "$3")"; }
+
+scratch=$(mktemp -d)
+xvfb_pid=
+installed=
+sudo=
+cleanup() {
+  [ -z "${prefix:-}" ] || WINEPREFIX=$prefix wineserver -k 2>/dev/null
+  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null
+  [ -z "$installed" ] || $sudo apt-get remove -y -q tarvik >/dev/null 2>&1
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+# Example addresses and their numbers, worked out apart from tarvik: the lower-cased
+# address folded in code page 1252 codes as h = h * 101 + code, mod 2^32.
+examples=$'abc\nabcdefgh\n\nabc-123\n'  # one short, one past 32 bits, an empty line, a hyphen
+numbers=$'999494\n2974951252\n0\n865265653'
+
+version=$(dpkg-deb -f "$deb" Version)
+check "the .deb's name" "tarvik_${version}_$(dpkg --print-architecture).deb" "$(basename "$deb")"
+check "the zip's name" "tarvik-$version-win32.zip" "$(basename "$zip")"
+
+echo "== lintian"
+lintian --fail-on error "$deb" >"$scratch/lintian.log" 2>&1
+status=$?
+grep -v '^running with root privileges' "$scratch/lintian.log"
+((status == 0)) && echo "lintian: no errors" || fail "lintian reports errors"
+
+# What the package holds, before it is installed.
+dpkg-deb -x "$deb" "$scratch/deb"
+desktop-file-validate "$scratch/deb/usr/share/applications/tarvik.desktop" || fail "desktop entry"
+# The icons are the icon file's images with alpha, read back by another decoder.
+for image in 16:3 32:4 48:5; do
+  compare -metric AE "$root/app/tarvik.ico[${image#*:}]" \
+    "$scratch/deb/usr/share/icons/hicolor/${image%:*}x${image%:*}/apps/tarvik.png" null: 2>/dev/null \
+    || fail "the ${image%:*} px icon is not the icon file's image"
+done
+
+echo "== the Windows zip"
+unzip -q "$zip" -d "$scratch/zip"
+top=$scratch/zip/tarvik-$version-win32
+check "the zip's files" $'LICENSE.txt\nREADME.txt\ntarvik-id.exe\ntarvik.exe' "$(ls "$top")"
+for text in README.txt LICENSE.txt; do
+  [ "$(grep -c $'\r$' "$top/$text")" = "$(wc -l <"$top/$text")" ] || fail "$text has lines without CR LF"
+done
+cmp -s "$top/tarvik.exe" "$scratch/deb/usr/lib/tarvik/tarvik.exe" || fail "the two packages hold different tarvik.exe"
+# The build's prefix, set up for its tests, saves creating another.
+check "tarvik-id.exe from the zip" "$numbers" "$(cd "$top" && printf %s "$examples" |
+  TARVIK_WINEPREFIX=$root/build/windows/wineprefix "$root/scripts/wine-run" tarvik-id.exe)"
+
+if [ "$(id -u)" -eq 0 ]; then
+  sudo=
+elif command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
+  sudo=sudo
+else
+  echo "packages: SKIPPED installing the .deb: that needs root, or sudo without a password"
+  exit $((failures > 0))
+fi
+
+if dpkg-query -W -f='${Status}' tarvik 2>/dev/null | grep -q 'ok installed'; then
+  echo "packages: SKIPPED installing the .deb: a tarvik package is installed already, which the test would remove"
+  exit $((failures > 0))
+fi
+
+echo "== the Debian package, installed"
+$sudo apt-get install -y -q -o DPkg::Lock::Timeout=300 "$deb" >"$scratch/apt.log" 2>&1 \
+  || { cat "$scratch/apt.log" >&2; fail "apt-get install"; exit 1; }
+installed=1
+check "tarvik-id on the PATH" /usr/bin/tarvik-id "$(command -v tarvik-id)"
+check "tarvik-id, standard input" "$numbers" "$(printf %s "$examples" | tarvik-id)"
+check "tarvik-id, arguments" "$numbers" "$(tarvik-id abc abcdefgh '' abc-123)"
+check "tarvik-id --version" "tarvik-id $version" "$(tarvik-id --version)"
+check "man -w tarvik-id" /usr/share/man/man1/tarvik-id.1.gz "$(man -w tarvik-id)"
+
+# The launcher, as from a menu: a home of its own, a current directory that is gone,
+# an argument to ignore, and a WINEPREFIX of the user's, which it must not use. Without
+# Wine it says what to install.
+home=$scratch/home
+mkdir -p "$home"
+out=$(cd / && env -i HOME="$home" PATH=/nonexistent /usr/bin/tarvik 2>&1)
+status=$?
+[[ $status -ne 0 && $out == *install* && $out != *$'\n'* ]] \
+  || fail "the launcher without Wine: status $status, said: $out"
+
+. "$root/tests/e2e/wine-display.sh"
+start_xvfb "$scratch" || fail "Xvfb"
+prefix=$home/.local/share/tarvik/wineprefix
+start=$(now)
+mkdir -p "$scratch/gone"
+(cd "$scratch/gone" && rmdir "$scratch/gone" && exec env -u XDG_DATA_HOME HOME="$home" WINEPREFIX="$home/.wine-of-the-user" tarvik --ignored) \
+  >"$scratch/launcher.log" 2>&1 &
+launcher=$!
+for _ in $(seq 300); do
+  xwininfo -root -tree 2>/dev/null | grep -q '("tarvik.exe"' && break
+  kill -0 $launcher 2>/dev/null || break
+  sleep 0.5
+done
+if xwininfo -root -tree | grep -q '("tarvik.exe"'; then
+  echo "the window opened after $(since "$start") s"
+  # As the window's close box does: WM_CLOSE to the program's top-level windows.
+  WINEPREFIX=$prefix WINEDEBUG=-all wine taskkill /im tarvik.exe >/dev/null
+  for _ in $(seq 60); do kill -0 $launcher 2>/dev/null || break; sleep 0.5; done
+  if kill -0 $launcher 2>/dev/null; then
+    fail "tarvik did not end when its window was closed"
+    kill $launcher
+  fi
+  wait $launcher
+  check "the launcher's status once the window closed" 0 $?
+else
+  fail "no tarvik window within $(since "$start") s"
+  cat "$scratch/launcher.log" >&2
+fi
+[ -e "$prefix/drive_c/windows/Fonts/sserife.fon" ] || fail "the launcher's prefix lacks Wine's fonts"
+# Nothing else in the home directory: no ~/.wine, no menu entries of Wine's.
+check "what the launcher made in the home directory" $'.local\n.local/share\n.local/share/tarvik' \
+  "$(cd "$home" && find . -mindepth 1 -maxdepth 3 | sed 's|^\./||' | sort)"
+
+echo "== the Debian package, removed"
+$sudo apt-get remove -y -q -o DPkg::Lock::Timeout=300 tarvik >"$scratch/apt.log" 2>&1 || { cat "$scratch/apt.log" >&2; fail "apt-get remove"; }
+installed=
+left=$(dpkg-deb -c "$deb" | awk '{ print substr($6, 2) }' | grep -v '/$' | while read -r f; do [ -e "$f" ] && echo "$f"; done)
+check "files left after removal" "" "$left"
+for dir in /usr/lib/tarvik /usr/share/doc/tarvik; do [ ! -e $dir ] || fail "$dir is left after removal"; done
+
+((failures == 0)) && echo "packages: all passed" || echo "packages: $failures failed" >&2
+exit $((failures > 0))
