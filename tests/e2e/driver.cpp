@@ -96,6 +96,33 @@ constexpr WorkOutCase kWorkOutCases[] = {
 int Pixels(int twips, int dpi) { return (twips * dpi * 2 + 1440) / 2880; }
 int FontHeight(int dpi) { return -MulDiv(kFontHundredthsOfPoint, dpi, 7200); }
 
+// The left edge of the next control to the right in the same row, in twips; the
+// client area's right edge if there is none.
+int NextLeft(const ExpectedControl& control) {
+  int next = kClientWidthTwips;
+  for (const ExpectedControl& other : kControls) {
+    if (other.top < control.top + control.height && control.top < other.top + other.height &&
+        other.left > control.left) {
+      next = std::min(next, other.left);
+    }
+  }
+  return next;
+}
+
+// Pixels that text takes on one line in the form's font at that DPI.
+int TextWidth(const wchar_t* text, int dpi) {
+  HDC screen = GetDC(nullptr);
+  HFONT font = CreateFontW(FontHeight(dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, kFontFace);
+  HGDIOBJ previous = SelectObject(screen, font);
+  SIZE size{};
+  GetTextExtentPoint32W(screen, text, static_cast<int>(wcslen(text)), &size);
+  SelectObject(screen, previous);
+  DeleteObject(font);
+  ReleaseDC(nullptr, screen);
+  return size.cx;
+}
+
 // The independent reference: a plain unsigned fold over the lower-cased ASCII text.
 uint32_t ReferenceIdNumber(const std::wstring& text) {
   uint32_t h = 0;
@@ -209,19 +236,10 @@ HCURSOR CursorOver(POINT screen, HCURSOR unlike = nullptr) {
 
 // --- The window and its layout -----------------------------------------------------
 
-void CheckFrame(HWND form, int dpi) {
-  Context context("frame at %d dpi", dpi);
-  const std::wstring caption = WindowText(form);
-  ok(caption == kCaption, "caption: expected %s, got %s", Quoted(kCaption).c_str(), Quoted(caption).c_str());
-
-  const LONG style = GetWindowLongW(form, GWL_STYLE);
-  ok((style & WS_CAPTION) == WS_CAPTION, "style %08lx lacks WS_CAPTION", style);
-  ok(style & WS_SYSMENU, "style %08lx lacks WS_SYSMENU (no close box)", style);
-  ok(!(style & WS_MINIMIZEBOX), "style %08lx has a minimise box", style);
-  ok(!(style & WS_MAXIMIZEBOX), "style %08lx has a maximise box", style);
-  ok(!(style & WS_THICKFRAME), "style %08lx has a sizing border", style);
-  ok(style & WS_VISIBLE, "style %08lx: the window is not visible", style);
-
+// Shown normal: visible, neither maximised nor minimised, its fixed size, centred.
+void CheckPlacement(HWND form, int dpi) {
+  ok(IsWindowVisible(form) && !IsZoomed(form) && !IsIconic(form), "the window is%s%s%s",
+     IsWindowVisible(form) ? "" : " hidden", IsZoomed(form) ? " maximised" : "", IsIconic(form) ? " minimised" : "");
   RECT client{};
   GetClientRect(form, &client);
   const int width = Pixels(kClientWidthTwips, dpi), height = Pixels(kClientHeightTwips, dpi);
@@ -236,6 +254,21 @@ void CheckFrame(HWND form, int dpi) {
   ok(std::abs(frame.left - centredLeft) <= 1 && std::abs(frame.top - centredTop) <= 1,
      "not centred on the %dx%d screen: window at (%ld,%ld), expected (%d,%d) +-1", screenWidth,
      screenHeight, frame.left, frame.top, centredLeft, centredTop);
+}
+
+void CheckFrame(HWND form, int dpi) {
+  Context context("frame at %d dpi", dpi);
+  const std::wstring caption = WindowText(form);
+  ok(caption == kCaption, "caption: expected %s, got %s", Quoted(kCaption).c_str(), Quoted(caption).c_str());
+
+  const LONG style = GetWindowLongW(form, GWL_STYLE);
+  ok((style & WS_CAPTION) == WS_CAPTION, "style %08lx lacks WS_CAPTION", style);
+  ok(style & WS_SYSMENU, "style %08lx lacks WS_SYSMENU (no close box)", style);
+  ok(!(style & WS_MINIMIZEBOX), "style %08lx has a minimise box", style);
+  ok(!(style & WS_MAXIMIZEBOX), "style %08lx has a maximise box", style);
+  ok(!(style & WS_THICKFRAME), "style %08lx has a sizing border", style);
+  ok(style & WS_VISIBLE, "style %08lx: the window is not visible", style);
+  CheckPlacement(form, dpi);
 
   DWORD_PTR big = 0, small = 0;
   SendMessageTimeoutW(form, WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, kReactTimeoutMs, &big);
@@ -313,9 +346,22 @@ void CheckControls(HWND form, int dpi) {
         {"width", expected.width, rect.right - rect.left},
         {"height", expected.height, rect.bottom - rect.top},
     };
+    const bool label = _wcsicmp(expected.className, L"Static") == 0;
     for (const auto& m : measures) {
+      if (label && m.twips == expected.width) continue;
       ok(m.pixels == Pixels(m.twips, dpi), "%s: expected %d twips = %d px, got %ld px = %ld twips", m.what,
          m.twips, Pixels(m.twips, dpi), m.pixels, m.pixels * 1440 / dpi);
+    }
+    if (label) {
+      // A label shows its whole text on its line: as designed where the text fits, else
+      // wider, into the free room on its right but short of the next control.
+      const int needed = TextWidth(expected.text, dpi), designed = Pixels(expected.width, dpi);
+      const int room = Pixels(NextLeft(expected), dpi) - rect.left;
+      const LONG width = rect.right - rect.left;
+      ok(needed <= std::min<LONG>(width, room), "the text needs %d px: the label is %ld px wide, %d px to the next control",
+         needed, width, room);
+      ok(needed > designed ? width <= room : width == designed,
+         "width %ld px: the text needs %d px, designed %d px, %d px to the next control", width, needed, designed, room);
     }
 
     DWORD_PTR font = 0;
@@ -731,16 +777,52 @@ void CheckLongAddress(HWND form) {
 
 // --- The credits box ----------------------------------------------------------------
 
+HWND CaptureOf(HWND form) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &info);
+  return info.hwndCapture;
+}
+
+void CloseBox(HWND box) {
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  WaitFor([&] { return !IsWindow(box); }, kReactTimeoutMs);
+}
+
 void CheckAbout(HWND form, DWORD processId) {
   Context context("About");
-  HWND text1 = Control(form, kText1);
-  SetText(text1, L"");
-  Click(Centre(ScreenRect(text1)));
-  ok(WaitForFocus(form, text1), "after a click in Text1: %s", InputState(form).c_str());
+  // Text2 has the focus, where the form would not put it by itself: the box must give it back there.
+  HWND text2 = Control(form, kText2), label3 = Control(form, kLabel3);
+  SetText(text2, L"");
+  Click(Centre(ScreenRect(text2)));
+  ok(WaitForFocus(form, text2), "after a click in Text2: %s", InputState(form).c_str());
+  const auto openedBox = [&](DWORD timeoutMs) {
+    HWND box = nullptr;
+    WaitFor([&] { return (box = FindOwnedWindow(processId, L"#32770", form)) != nullptr; }, timeoutMs);
+    return box;
+  };
 
-  Click(Centre(ScreenRect(Control(form, kLabel3))));
-  HWND box = nullptr;
-  WaitFor([&] { return (box = FindOwnedWindow(processId, L"#32770", form)) != nullptr; }, kReactTimeoutMs);
+  // A press opens nothing yet, and a release elsewhere cancels it, as on a button.
+  const POINT about = Centre(VisiblePart(label3));
+  const RECT client = ClientOnScreen(form);
+  MoveMouse(about);
+  MouseButtons(about, {MOUSEEVENTF_LEFTDOWN});
+  WaitFor([&] { return CaptureOf(form) == label3; }, kReactTimeoutMs);
+  HWND early = openedBox(1000);
+  ok(!early, "the box opened on the press, before the release");
+  MouseButtons({client.left + 2, client.bottom - 2}, {MOUSEEVENTF_LEFTUP});
+  WaitFor([&] { return CaptureOf(form) == nullptr; }, kReactTimeoutMs);
+  HWND dragged = early ? nullptr : openedBox(1000);
+  ok(!dragged, "pressed on \"About\" and released elsewhere, the box opened");
+  for (HWND box : {early, dragged}) {
+    if (box) CloseBox(box);
+  }
+
+  // The click is time-stamped so that the second one below falls within the double-click time.
+  const DWORD clickTime = GetTickCount();
+  MoveMouse(about);
+  MouseButtons(about, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}, clickTime);
+  HWND box = openedBox(kReactTimeoutMs);
   if (!ok(box != nullptr, "clicking \"About\" opened no dialog owned by the form")) return;
 
   ok(!IsWindowEnabled(form), "the form takes input while the box is open: it is not modal");
@@ -779,11 +861,52 @@ void CheckAbout(HWND form, DWORD processId) {
   ok(WaitFor([&] { return !IsWindow(box); }, kReactTimeoutMs), "Enter did not close the box");
   ok(WaitFor([&] { return IsWindowEnabled(form) && GetForegroundWindow() == form; }, kReactTimeoutMs),
      "the form is not enabled and active again");
-  ok(WaitForFocus(form, text1), "the focus went back to %s, not to Text1 where it was", Name(form, FocusOf(form)));
+  ok(WaitForFocus(form, text2), "the focus went back to %s, not to Text2 where it was", Name(form, FocusOf(form)));
+
+  // Clicked again at once, it opens again: the second click is no half of a double click.
+  MouseButtons(about, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}, clickTime + GetDoubleClickTime() / 2);
+  box = openedBox(kReactTimeoutMs);
+  ok(box != nullptr, "a second click within the double-click time opened no box");
+  if (box) CloseBox(box);
+  ok(WaitForFocus(form, text2), "after the second box the focus is on %s, not Text2", Name(form, FocusOf(form)));
   TypeText(L"back");
-  ok(WaitFor([&] { return WindowText(text1) == L"back"; }, kReactTimeoutMs), "typing after the box: Text1 holds %s",
-     Quoted(WindowText(text1)).c_str());
+  ok(WaitFor([&] { return WindowText(text2) == L"back"; }, kReactTimeoutMs), "typing after the box: Text2 holds %s",
+     Quoted(WindowText(text2)).c_str());
 }
+
+// --- Window states ------------------------------------------------------------------
+
+// Nothing maximises the fixed-size window: not the system command, however it comes,
+// not ShowWindow from outside, not a double click on the caption.
+void CheckNeverMaximised(HWND form, int dpi) {
+  const RECT before = ScreenRect(form), client = ClientOnScreen(form);
+  const POINT caption{(before.left + before.right) / 2, (before.top + client.top) / 2};
+  const auto sysCommand = [&](WPARAM command) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(form, WM_SYSCOMMAND, command, 0, SMTO_ABORTIFHUNG, kReactTimeoutMs, &result);
+  };
+  const struct {
+    const char* how;
+    std::function<void()> act;
+  } routes[] = {
+      {"WM_SYSCOMMAND SC_MAXIMIZE", [&] { sysCommand(SC_MAXIMIZE); }},
+      {"WM_SYSCOMMAND SC_MAXIMIZE | HTCAPTION", [&] { sysCommand(SC_MAXIMIZE | HTCAPTION); }},
+      {"ShowWindow(SW_MAXIMIZE) from another process", [&] { ShowWindow(form, SW_MAXIMIZE); }},
+      {"a double click on the caption", [&] {
+         MoveMouse(caption);
+         MouseButtons(caption, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
+       }},
+  };
+  for (const auto& route : routes) {
+    Context context("%s at %d dpi", route.how, dpi);
+    route.act();
+    RECT now{};
+    WaitFor([&] { return IsZoomed(form) || (now = ScreenRect(form), !EqualRect(&now, &before)); }, 1500);
+    CheckPlacement(form, dpi);
+    if (IsZoomed(form)) ShowWindow(form, SW_RESTORE);
+  }
+}
+
 
 // --- Whole runs ---------------------------------------------------------------------
 
@@ -798,8 +921,8 @@ struct Options {
   bool demo = false;
 };
 
-HWND StartTarvik(Program& program, const Options& options) {
-  const bool started = program.Start(options.tarvik, kStartTimeoutMs);
+HWND StartTarvik(Program& program, const Options& options, int showCommand = -1) {
+  const bool started = program.Start(options.tarvik, kStartTimeoutMs, showCommand);
   if (!ok(started, "%s did not start and become idle (error %lu)", Utf8(options.tarvik).c_str(), GetLastError())) {
     return nullptr;
   }
@@ -860,27 +983,76 @@ bool FillIn(HWND form, const std::wstring& address) {
             Quoted(address).c_str(), Quoted(Decimal(ReferenceIdNumber(address))).c_str(), Quoted(result).c_str());
 }
 
-void TimeMinimalWindow(const std::wstring& path) {
-  if (path.empty()) return;
+// A launcher's show command: maximised or hidden opens normal, minimised stays so and
+// restores to the fixed size.
+void CheckShowModes(const Options& options) {
+  const struct {
+    int show;
+    const char* name;
+    bool minimised;
+  } modes[] = {
+      {SW_HIDE, "SW_HIDE", false},
+      {SW_SHOWMAXIMIZED, "SW_SHOWMAXIMIZED (SW_MAXIMIZE)", false},
+      {SW_SHOWMINIMIZED, "SW_SHOWMINIMIZED", true},
+      {SW_MINIMIZE, "SW_MINIMIZE", true},
+      {SW_SHOWMINNOACTIVE, "SW_SHOWMINNOACTIVE", true},
+  };
+  for (const auto& mode : modes) {
+    Context context("started with STARTUPINFO %s", mode.name);
+    Program program;
+    HWND form = StartTarvik(program, options, mode.show);
+    if (!form) continue;
+    ok(!IsZoomed(form) && IsIconic(form) == mode.minimised, "the window is %s", IsZoomed(form) ? "maximised"
+                                                                                 : IsIconic(form) ? "minimised"
+                                                                                                  : "normal");
+    if (IsIconic(form)) {
+      PostMessageW(form, WM_SYSCOMMAND, SC_RESTORE, 0);
+      ok(WaitFor([&] { return !IsIconic(form); }, kReactTimeoutMs), "SC_RESTORE left it minimised");
+    }
+    CheckPlacement(form, options.dpi);
+    CloseAndCheckExit(program, form, false);
+  }
+}
+
+// Milliseconds until the program's message loop is idle, started and closed again.
+double StartupMs(const std::wstring& path, const wchar_t* className) {
   Program program;
-  if (!ok(program.Start(path, kStartTimeoutMs), "%s did not start", Utf8(path).c_str())) return;
-  Note("timing: minimal window idle %.0f ms after CreateProcess", program.StartupMs());
+  if (!ok(program.Start(path, kStartTimeoutMs), "%s did not start", Utf8(path).c_str())) return 0;
   HWND window = nullptr;
-  WaitFor([&] { return (window = FindTopLevel(program.ProcessId(), L"TarvikMinimalWindow")) != nullptr; },
-          kReactTimeoutMs);
+  WaitFor([&] { return (window = FindTopLevel(program.ProcessId(), className)) != nullptr; }, kReactTimeoutMs);
   if (window) PostMessageW(window, WM_CLOSE, 0, 0);
   DWORD exitCode = 0;
   program.WaitForExit(kExitTimeoutMs, exitCode);
+  return program.StartupMs();
+}
+
+// Start-up against the smallest window program, alternated so that both meet the same
+// load on a shared machine; the median of the ratios.
+void TimeStartup(const Options& options) {
+  if (options.minimal.empty()) return;
+  std::vector<double> ratios;
+  double minimalMs = 0, tarvikMs = 0;
+  for (int run = 0; run < 5; ++run) {
+    const double minimal = StartupMs(options.minimal, L"TarvikMinimalWindow");
+    const double tarvik = StartupMs(options.tarvik, kFormClass);
+    if (minimal > 0 && tarvik > 0) ratios.push_back(tarvik / minimal);
+    minimalMs += minimal, tarvikMs += tarvik;
+  }
+  if (ratios.empty()) return;
+  std::sort(ratios.begin(), ratios.end());
+  Note("timing: start-up to an idle message loop, tarvik.exe against the minimal window: median ratio %.2f "
+       "(%.2f to %.2f) of %u alternated runs; means %.0f ms and %.0f ms", ratios[ratios.size() / 2], ratios.front(),
+       ratios.back(), static_cast<unsigned>(ratios.size()), tarvikMs / 5, minimalMs / 5);
 }
 
 void RunFull(const Options& options) {
-  TimeMinimalWindow(options.minimal);
   {
     Program program;
     HWND form = StartTarvik(program, options);
     if (!form) return;
     CheckFrame(form, options.dpi);
     CheckControls(form, options.dpi);
+    CheckNeverMaximised(form, options.dpi);
     EnsureForeground(form);
     CheckKeyboard(form);
     CheckTitleBarIcon(form, options.tarvik);
@@ -900,7 +1072,8 @@ void RunFull(const Options& options) {
     if (!form) return;
     CloseAndCheckExit(program, form, true);
   }
-  TimeMinimalWindow(options.minimal);
+  CheckShowModes(options);
+  TimeStartup(options);
 }
 
 void RunLayout(const Options& options) {
