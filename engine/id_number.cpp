@@ -1,9 +1,5 @@
 #include "engine/id_number.h"
 
-#include <charconv>
-
-#include "app/text.h"
-
 namespace tarvik {
 namespace {
 
@@ -12,26 +8,29 @@ namespace {
 uint32_t Bits(int32_t value) { return static_cast<uint32_t>(value); }
 int32_t FromBits(uint32_t bits) { return static_cast<int32_t>(bits); }
 
+constexpr uint32_t kPower2 = 101u * 101u;
+constexpr uint32_t kPower3 = kPower2 * 101u;
+constexpr uint32_t kPower4 = kPower3 * 101u;
+
 }  // namespace
 
 int32_t AddWrapped(int32_t a, int32_t b) { return FromBits(Bits(a) + Bits(b)); }
 
 int32_t Times101(int32_t a) { return FromBits(Bits(a) * 101u); }
 
-std::u16string UnsignedText(int32_t n) {
-  char digits[10];
-  const auto [end, error] = std::to_chars(digits, digits + sizeof digits, Bits(n));
-  (void)error;  // ten digits always suffice for a 32-bit value
-  return std::u16string(digits, end);
-}
-
-std::u16string WorkOutIdNumber(std::u16string_view text) {
-  const std::u16string lower = text::LowerCase(text);
-  int32_t h = 0;
-  for (const char16_t unit : lower) {
-    h = AddWrapped(Times101(h), text::CharacterCode(unit));
+void IdFold::Add(char16_t* units, std::size_t count) {
+  codes_.Prepare(units, count);
+  uint32_t h = h_;
+  std::size_t i = 0;
+  // Four units at a time: h × 101^4 + c0 × 101^3 + c1 × 101^2 + c2 × 101 + c3 is the
+  // same sum, but only one multiply-add per four units waits on the previous value.
+  for (; count - i >= 4; i += 4) {
+    const uint32_t c0 = Bits(codes_.Code(units[i])), c1 = Bits(codes_.Code(units[i + 1]));
+    const uint32_t c2 = Bits(codes_.Code(units[i + 2])), c3 = Bits(codes_.Code(units[i + 3]));
+    h = h * kPower4 + (c0 * kPower3 + c1 * kPower2 + c2 * 101u + c3);
   }
-  return UnsignedText(h);
+  for (; i < count; ++i) h = h * 101u + Bits(codes_.Code(units[i]));
+  h_ = h;
 }
 
 }  // namespace tarvik

@@ -17,7 +17,7 @@ if(CMAKE_CROSSCOMPILING)
   tarvik_test(text_tables_current ${CMAKE_COMMAND}
     -DEMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}
     -DDUMP=$<TARGET_FILE:dump_text_tables>
-    -DTABLES=${PROJECT_SOURCE_DIR}/app/cp1252_tables.inc
+    -DTABLES=${PROJECT_SOURCE_DIR}/text/cp1252_tables.inc
     -DOUTPUT=${CMAKE_CURRENT_BINARY_DIR}/cp1252_tables.dumped.inc
     -P ${PROJECT_SOURCE_DIR}/tools/check_text_tables.cmake)
   set_property(TEST text_tables_current APPEND PROPERTY ENVIRONMENT LC_ALL=C.UTF-8)

@@ -1,4 +1,4 @@
-#include "app/text.h"
+#include "text/text.h"
 
 #include <gtest/gtest.h>
 
@@ -49,6 +49,22 @@ class TextTest : public testing::Test {
  private:
   unsigned codePage_;
 };
+
+// The fold's code of a unit, from a table or a cache, against the code of its lower
+// case, for every unit: converted first, hit in the cache, and again after another unit
+// of the same cache slot took its place.
+void ExpectLowerCodesOfEveryUnit() {
+  const auto expected = [](char16_t unit) { return CharacterCode(LowerCase(std::u16string(1, unit))[0]); };
+  LowerCodes codes;
+  for (int value = 0; value <= 0xFFFF; ++value) {
+    const auto unit = static_cast<char16_t>(value), rival = static_cast<char16_t>(value ^ 0x100);
+    for (const char16_t asked : {unit, unit, rival, unit}) {
+      char16_t prepared = asked;
+      codes.Prepare(&prepared, 1);
+      ASSERT_EQ(codes.Code(prepared), expected(asked)) << "input " << UnitName(asked);
+    }
+  }
+}
 
 class CodePage1252 : public TextTest {
  protected:
@@ -182,6 +198,8 @@ TEST_F(CodePage1252, EveryUnitHasOneUnitLowerCaseAndOneByteCode) {
   }
 }
 
+TEST_F(CodePage1252, FoldCodesAreTheCodesOfTheLowerCase) { ExpectLowerCodesOfEveryUnit(); }
+
 TEST_F(CodePage1252, IdNumbersOfNonAsciiAddressesUseTheseCodes) {
   // Expected: lower case as above, then h = h * 101 + code from 0, worked by hand.
   struct Case { std::u16string address; const char* id; const char* what; };
@@ -219,6 +237,8 @@ TEST_F(DoubleByteCodePage, CodesAreSignedSixteenBitValues) {
     EXPECT_EQ(CharacterCode(c.unit), c.code) << "input " << UnitName(c.unit);
   }
 }
+
+TEST_F(DoubleByteCodePage, FoldCodesAreTheCodesOfTheLowerCase) { ExpectLowerCodesOfEveryUnit(); }
 
 TEST_F(DoubleByteCodePage, NegativeCodesFoldSignExtended) {
   struct Case { std::u16string address; const char* id; const char* what; };

@@ -1,11 +1,11 @@
-// Prints app/cp1252_tables.inc: what this Windows system's text layer gives for every
+// Prints text/cp1252_tables.inc: what this Windows system's text layer gives for every
 // UTF-16 unit, so that builds without the Windows API behave exactly the same.
 //
 // The tables describe code page 1252, so the dump refuses to run under any other ANSI
 // code page. Wine's default locale has it; to regenerate the file:
 //   cmake --preset windows && cmake --build build/windows --target dump_text_tables
 //   export LC_ALL=C.UTF-8 TARVIK_WINEPREFIX=$PWD/build/windows/wineprefix
-//   scripts/wine-run build/windows/tools/dump_text_tables.exe > app/cp1252_tables.inc
+//   scripts/wine-run build/windows/tools/dump_text_tables.exe > text/cp1252_tables.inc
 // The test text_tables_current fails while the committed file differs from this output.
 #include <fcntl.h>
 #include <io.h>
@@ -16,7 +16,7 @@
 #include <string>
 #include <utility>
 
-#include "app/text.h"
+#include "text/text.h"
 
 namespace {
 
@@ -75,7 +75,7 @@ constexpr char kHeader[] =
     "// windows preset and run the dump under Wine, whose default locale uses 1252:\n"
     "//   cmake --preset windows && cmake --build build/windows --target dump_text_tables\n"
     "//   export LC_ALL=C.UTF-8 TARVIK_WINEPREFIX=$PWD/build/windows/wineprefix\n"
-    "//   scripts/wine-run build/windows/tools/dump_text_tables.exe > app/cp1252_tables.inc\n"
+    "//   scripts/wine-run build/windows/tools/dump_text_tables.exe > text/cp1252_tables.inc\n"
     "// The test text_tables_current fails while this file differs from the dump.\n";
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "app/text.h"
+#include "text/text.h"
 
 #include <windows.h>
 
@@ -14,13 +14,15 @@ constexpr int32_t kSubstitute = '?';
 
 }  // namespace
 
-std::u16string LowerCase(std::u16string_view text) {
-  std::u16string lower(text);
-  // CharLowerBuff maps unit for unit in place, so the length cannot change.
-  if (!lower.empty()) {
-    CharLowerBuffW(reinterpret_cast<wchar_t*>(lower.data()), static_cast<DWORD>(lower.size()));
+void LowerCaseInPlace(char16_t* units, std::size_t count) {
+  // CharLowerBuff takes a DWORD count; a 32-bit program's texts never reach its limit,
+  // but a piece larger than that is lowered in turns rather than cut short.
+  while (count > 0) {
+    const DWORD piece = count > MAXDWORD ? MAXDWORD : static_cast<DWORD>(count);
+    CharLowerBuffW(reinterpret_cast<wchar_t*>(units), piece);
+    units += piece;
+    count -= piece;
   }
-  return lower;
 }
 
 int32_t CharacterCode(char16_t unit) {
@@ -41,6 +43,14 @@ int32_t CharacterCode(char16_t unit) {
       // here; such a unit has no code of one or two bytes.
       return kSubstitute;
   }
+}
+
+int32_t LowerCodes::Fill(char16_t unit) {
+  // The same per-unit conversion as CharacterCode, so a cached code cannot differ.
+  Slot& slot = slots_[unit % kSlots];
+  slot.code = static_cast<int16_t>(CharacterCode(unit));
+  slot.unit = unit;
+  return slot.code;
 }
 
 }  // namespace tarvik::text
