@@ -160,6 +160,8 @@ class Form1 {
   ScopedFont linkFont_;
   // The control that had the focus when the window was last deactivated.
   HWND lastFocus_ = nullptr;
+  // Kept from click to click for its cache of character codes.
+  IdFold fold_;
 };
 
 using Form1Owner = std::unique_ptr<Form1, HeapDelete<Form1>>;
@@ -379,9 +381,15 @@ void Form1::Form_Load() {
 
 void Form1::Command1_Click() {
   WindowTextBuffer address(Control(kText1Id));
-  if (!address.Ok()) return;
-  const std::u16string id = WorkOutIdNumber(std::u16string_view(address.Units(), address.Length()));
-  SetWindowTextW(Control(kText2Id), reinterpret_cast<const wchar_t*>(id.c_str()));
+  if (!address.Ok()) {
+    MessageBoxW(window_, L"There is not enough memory to work out the number.", nullptr, MB_ICONERROR | MB_OK);
+    return;
+  }
+  fold_.Restart();
+  fold_.Add(address.Units(), address.Length());
+  wchar_t digits[kMaxUnsignedDigits + 1];
+  digits[WriteUnsignedText(fold_.Value(), digits)] = L'\0';
+  SetWindowTextW(Control(kText2Id), digits);
 }
 
 void Form1::Label3_Click() {
