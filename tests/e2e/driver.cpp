@@ -740,10 +740,10 @@ void CheckWorkOut(HWND form, int dpi) {
   }
 }
 
-void CheckLongAddress(HWND form) {
-  Context context("a 1 MiB address pasted into Text1");
+// The number for a long pasted address, timed from the click; bounded by limitMs unless 0.
+void CheckLongAddress(HWND form, size_t kUnits, double limitMs) {
+  Context context("a %u MiB address pasted into Text1", static_cast<unsigned>(kUnits >> 20));
   HWND text1 = Control(form, kText1), text2 = Control(form, kText2), command1 = Control(form, kCommand1);
-  constexpr size_t kUnits = 1 << 20;
   const std::wstring pattern = L"Some.Body+Tag_42@Mail-Example.COM, ";
   std::wstring address;
   address.reserve(kUnits);
@@ -771,7 +771,7 @@ void CheckLongAddress(HWND form) {
   const std::wstring expected = Decimal(ReferenceIdNumber(WindowText(text1)));
   ok(arrived && result == expected, "Text2: expected %s, got %s", Quoted(expected).c_str(), Quoted(result).c_str());
   Note("timing: the number for %u units arrived %.0f ms after the click", static_cast<unsigned>(held), elapsed);
-  ok(elapsed < kPromptMs, "the number took %.0f ms, more than %.0f ms", elapsed, kPromptMs);
+  if (limitMs > 0) ok(elapsed < limitMs, "the number took %.0f ms, more than %.0f ms", elapsed, limitMs);
   SetText(text1, L"");
 }
 
@@ -1060,7 +1060,10 @@ void RunFull(const Options& options) {
     CheckLinkLabel(form);
     CheckLinkCursor(form);
     CheckWorkOut(form, options.dpi);
-    CheckLongAddress(form);
+    CheckLongAddress(form, 1 << 20, kPromptMs);
+    // Timed, not bounded: under Wine the edit control repaints its whole line, all 16 Mi
+    // units of it, when the click takes the focus away, and that takes seconds.
+    CheckLongAddress(form, 1 << 24, 0);
     CheckAbout(form, program.ProcessId());
     FillIn(form, L"someone@example.com");
     SaveScreenshot(form, options.screenshot);
