@@ -96,31 +96,36 @@ constexpr WorkOutCase kWorkOutCases[] = {
 int Pixels(int twips, int dpi) { return (twips * dpi * 2 + 1440) / 2880; }
 int FontHeight(int dpi) { return -MulDiv(kFontHundredthsOfPoint, dpi, 7200); }
 
-// The left edge of the next control to the right in the same row, in twips; the
-// client area's right edge if there is none.
-int NextLeft(const ExpectedControl& control) {
+// The next control's left edge to the right in the same row, else the client area's right edge (twips).
+int NextLeft(const ExpectedControl& c) {
   int next = kClientWidthTwips;
-  for (const ExpectedControl& other : kControls) {
-    if (other.top < control.top + control.height && control.top < other.top + other.height &&
-        other.left > control.left) {
-      next = std::min(next, other.left);
-    }
+  for (const ExpectedControl& o : kControls) {
+    if (o.top < c.top + c.height && c.top < o.top + o.height && o.left > c.left) next = std::min(next, o.left);
   }
   return next;
 }
 
-// Pixels that text takes on one line in the form's font at that DPI.
-int TextWidth(const wchar_t* text, int dpi) {
+// What f gives for a screen DC with the font GDI picks for that face and height selected.
+template <typename F>
+auto WithFont(const wchar_t* face, int height, F f) {
   HDC screen = GetDC(nullptr);
-  HFONT font = CreateFontW(FontHeight(dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, kFontFace);
+  HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
   HGDIOBJ previous = SelectObject(screen, font);
-  SIZE size{};
-  GetTextExtentPoint32W(screen, text, static_cast<int>(wcslen(text)), &size);
+  const auto result = f(screen);
   SelectObject(screen, previous);
   DeleteObject(font);
   ReleaseDC(nullptr, screen);
-  return size.cx;
+  return result;
+}
+
+// Pixels the text takes on one line in the form's font.
+int TextWidth(const wchar_t* text, int dpi) {
+  return WithFont(kFontFace, FontHeight(dpi), [&](HDC dc) {
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &size);
+    return size.cx;
+  });
 }
 
 // The independent reference: a plain unsigned fold over the lower-cased ASCII text.
@@ -177,10 +182,15 @@ const char* Name(HWND form, HWND window) {
 }
 
 // Where the input goes, for messages about focus.
-std::string InputState(HWND form) {
+GUITHREADINFO InputOf(HWND form) {
   GUITHREADINFO info{};
   info.cbSize = sizeof(info);
   GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &info);
+  return info;
+}
+
+std::string InputState(HWND form) {
+  const GUITHREADINFO info = InputOf(form);
   std::string state = std::string("focus on ") + Name(form, info.hwndFocus) + ", active " +
                       Name(form, info.hwndActive) + ", capture " + Name(form, info.hwndCapture);
   HWND foreground = GetForegroundWindow();
@@ -202,9 +212,14 @@ bool WaitForFocus(HWND form, HWND expected) {
 constexpr wchar_t kMarker[] = L"-";
 
 bool WaitForResult(HWND text2, std::wstring& result, DWORD timeoutMs = kReactTimeoutMs) {
-  const bool changed = WaitFor([&] { return WindowText(text2) != kMarker; }, timeoutMs);
+  // A program busy for seconds leaves the read unanswered: that is no result yet.
+  const bool arrived = WaitFor([&] {
+    const std::wstring now = WindowText(text2);
+    return now != kMarker && now.rfind(L"<no answer", 0) != 0;
+  }, timeoutMs);
+  // Read once more: the length and the text are two messages, and the change may fall between them.
   result = WindowText(text2);
-  return changed;
+  return arrived;
 }
 
 // The cursor the program shows with the pointer at that point, once it has settled:
@@ -449,16 +464,11 @@ void CheckTextDrawing(HWND window, const char* name, const std::wstring& text, b
 
 // The face GDI picks for a request of that name.
 std::wstring FaceFor(const wchar_t* face, int height) {
-  HDC screen = GetDC(nullptr);
-  HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
-  HGDIOBJ previous = SelectObject(screen, font);
-  wchar_t chosen[LF_FACESIZE] = {};
-  GetTextFaceW(screen, LF_FACESIZE, chosen);
-  SelectObject(screen, previous);
-  DeleteObject(font);
-  ReleaseDC(nullptr, screen);
-  return chosen;
+  return WithFont(face, height, [](HDC dc) {
+    wchar_t chosen[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, chosen);
+    return std::wstring(chosen);
+  });
 }
 
 void CheckFonts(HWND form, int dpi) {
@@ -760,7 +770,10 @@ void CheckLongAddress(HWND form, size_t kUnits, double limitMs) {
   WaitFor([&] { return TextLength(text1) != 0; }, 30000);
   const size_t held = TextLength(text1);
   ok(held == kUnits, "Text1 holds %u of %u units", static_cast<unsigned>(held), static_cast<unsigned>(kUnits));
-  if (held == kUnits) ok(WindowText(text1) == address, "Text1's text differs from what was pasted");
+  // Wine's edit control takes seconds to draw a line this long, and answers nothing meanwhile.
+  if (held == kUnits) {
+    ok(WaitFor([&] { return WindowText(text1) == address; }, 60000), "Text1's text differs from what was pasted");
+  }
 
   SetText(text2, kMarker);
   const double start = NowMs();
@@ -776,13 +789,6 @@ void CheckLongAddress(HWND form, size_t kUnits, double limitMs) {
 }
 
 // --- The credits box ----------------------------------------------------------------
-
-HWND CaptureOf(HWND form) {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof(info);
-  GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &info);
-  return info.hwndCapture;
-}
 
 void CloseBox(HWND box) {
   PostMessageW(box, WM_COMMAND, IDOK, 0);
@@ -807,11 +813,11 @@ void CheckAbout(HWND form, DWORD processId) {
   const RECT client = ClientOnScreen(form);
   MoveMouse(about);
   MouseButtons(about, {MOUSEEVENTF_LEFTDOWN});
-  WaitFor([&] { return CaptureOf(form) == label3; }, kReactTimeoutMs);
+  WaitFor([&] { return InputOf(form).hwndCapture == label3; }, kReactTimeoutMs);
   HWND early = openedBox(1000);
   ok(!early, "the box opened on the press, before the release");
   MouseButtons({client.left + 2, client.bottom - 2}, {MOUSEEVENTF_LEFTUP});
-  WaitFor([&] { return CaptureOf(form) == nullptr; }, kReactTimeoutMs);
+  WaitFor([&] { return InputOf(form).hwndCapture == nullptr; }, kReactTimeoutMs);
   HWND dragged = early ? nullptr : openedBox(1000);
   ok(!dragged, "pressed on \"About\" and released elsewhere, the box opened");
   for (HWND box : {early, dragged}) {
@@ -876,11 +882,10 @@ void CheckAbout(HWND form, DWORD processId) {
 
 // --- Window states ------------------------------------------------------------------
 
-// Nothing maximises the fixed-size window: not the system command, however it comes,
-// not ShowWindow from outside, not a double click on the caption.
+// Nothing maximises the fixed-size window: not the system command, however it comes
+// (0xF032 from a double click on the caption), not ShowWindow from outside.
 void CheckNeverMaximised(HWND form, int dpi) {
-  const RECT before = ScreenRect(form), client = ClientOnScreen(form);
-  const POINT caption{(before.left + before.right) / 2, (before.top + client.top) / 2};
+  const RECT before = ScreenRect(form);
   const auto sysCommand = [&](WPARAM command) {
     DWORD_PTR result = 0;
     SendMessageTimeoutW(form, WM_SYSCOMMAND, command, 0, SMTO_ABORTIFHUNG, kReactTimeoutMs, &result);
@@ -892,10 +897,6 @@ void CheckNeverMaximised(HWND form, int dpi) {
       {"WM_SYSCOMMAND SC_MAXIMIZE", [&] { sysCommand(SC_MAXIMIZE); }},
       {"WM_SYSCOMMAND SC_MAXIMIZE | HTCAPTION", [&] { sysCommand(SC_MAXIMIZE | HTCAPTION); }},
       {"ShowWindow(SW_MAXIMIZE) from another process", [&] { ShowWindow(form, SW_MAXIMIZE); }},
-      {"a double click on the caption", [&] {
-         MoveMouse(caption);
-         MouseButtons(caption, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
-       }},
   };
   for (const auto& route : routes) {
     Context context("%s at %d dpi", route.how, dpi);
@@ -990,13 +991,9 @@ void CheckShowModes(const Options& options) {
     int show;
     const char* name;
     bool minimised;
-  } modes[] = {
-      {SW_HIDE, "SW_HIDE", false},
-      {SW_SHOWMAXIMIZED, "SW_SHOWMAXIMIZED (SW_MAXIMIZE)", false},
-      {SW_SHOWMINIMIZED, "SW_SHOWMINIMIZED", true},
-      {SW_MINIMIZE, "SW_MINIMIZE", true},
-      {SW_SHOWMINNOACTIVE, "SW_SHOWMINNOACTIVE", true},
-  };
+  } modes[] = {{SW_HIDE, "SW_HIDE", false}, {SW_SHOWMAXIMIZED, "SW_SHOWMAXIMIZED (SW_MAXIMIZE)", false},
+               {SW_SHOWMINIMIZED, "SW_SHOWMINIMIZED", true}, {SW_MINIMIZE, "SW_MINIMIZE", true},
+               {SW_SHOWMINNOACTIVE, "SW_SHOWMINNOACTIVE", true}};
   for (const auto& mode : modes) {
     Context context("started with STARTUPINFO %s", mode.name);
     Program program;
@@ -1031,18 +1028,13 @@ double StartupMs(const std::wstring& path, const wchar_t* className) {
 void TimeStartup(const Options& options) {
   if (options.minimal.empty()) return;
   std::vector<double> ratios;
-  double minimalMs = 0, tarvikMs = 0;
   for (int run = 0; run < 5; ++run) {
     const double minimal = StartupMs(options.minimal, L"TarvikMinimalWindow");
-    const double tarvik = StartupMs(options.tarvik, kFormClass);
-    if (minimal > 0 && tarvik > 0) ratios.push_back(tarvik / minimal);
-    minimalMs += minimal, tarvikMs += tarvik;
+    ratios.push_back(StartupMs(options.tarvik, kFormClass) / std::max(minimal, 1.0));
   }
-  if (ratios.empty()) return;
   std::sort(ratios.begin(), ratios.end());
-  Note("timing: start-up to an idle message loop, tarvik.exe against the minimal window: median ratio %.2f "
-       "(%.2f to %.2f) of %u alternated runs; means %.0f ms and %.0f ms", ratios[ratios.size() / 2], ratios.front(),
-       ratios.back(), static_cast<unsigned>(ratios.size()), tarvikMs / 5, minimalMs / 5);
+  Note("timing: start-up to an idle message loop against the minimal window's: median ratio %.2f (%.2f to %.2f) "
+       "of 5 alternated runs", ratios[2], ratios.front(), ratios.back());
 }
 
 void RunFull(const Options& options) {
