@@ -373,10 +373,11 @@ void CheckControls(HWND form, int dpi) {
       const int needed = TextWidth(expected.text, dpi), designed = Pixels(expected.width, dpi);
       const int room = Pixels(NextLeft(expected), dpi) - rect.left;
       const LONG width = rect.right - rect.left;
-      ok(needed <= std::min<LONG>(width, room), "the text needs %d px: the label is %ld px wide, %d px to the next control",
-         needed, width, room);
+      ok(needed <= std::min<LONG>(width, room),
+         "the text needs %d px: the label is %ld px wide, %d px to the next control", needed, width, room);
       ok(needed > designed ? width <= room : width == designed,
-         "width %ld px: the text needs %d px, designed %d px, %d px to the next control", width, needed, designed, room);
+         "width %ld px: the text needs %d px, designed %d px, %d px to the next control", width, needed, designed,
+         room);
     }
 
     DWORD_PTR font = 0;
