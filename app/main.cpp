@@ -21,6 +21,29 @@ void DeclareDpiAware() {
   }
 }
 
+/// How to show the window, from what the launcher asked (a shortcut's "Run:", start
+/// /max, ...). A fixed-size window is never shown maximised, and never left hidden with
+/// nothing for the user to close: those start it normal. A minimised start stays one.
+int ShowCommandFor(int requested) {
+  if (requested == SW_SHOWDEFAULT) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoW(&startup);
+    requested = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWNORMAL;
+  }
+  switch (requested) {
+    case SW_SHOWMINIMIZED:
+    case SW_MINIMIZE:
+    case SW_SHOWMINNOACTIVE:
+      return requested;
+    case SW_SHOWNOACTIVATE:
+    case SW_SHOWNA:
+      return SW_SHOWNOACTIVATE;
+    default:
+      return SW_SHOWNORMAL;
+  }
+}
+
 /// Prepares the common controls, loads Form1 (its Load event included) and shows it.
 /// Returns the window, or null if it could not be created.
 HWND Main(HINSTANCE instance, int showCommand) {
@@ -28,7 +51,12 @@ HWND Main(HINSTANCE instance, int showCommand) {
   // Must precede the first control, so that the version the manifest asks for draws them.
   InitCommonControls();
   HWND form = ui::LoadForm1(instance);
-  if (form) ShowWindow(form, showCommand);
+  if (!form) return nullptr;
+  const int show = ShowCommandFor(showCommand);
+  ShowWindow(form, show);
+  // The first ShowWindow of a process may follow the launcher's STARTUPINFO rather than
+  // its argument; should that have hidden the window, the second call is ours.
+  if (!IsWindowVisible(form)) ShowWindow(form, show);
   return form;
 }
 

@@ -10,5 +10,8 @@ if(TARGET tarvik)
   target_compile_definitions(resources_test PRIVATE
     TARVIK_EXE_PATH="$<TARGET_FILE:tarvik>" TARVIK_ICO_PATH="${PROJECT_SOURCE_DIR}/app/tarvik.ico")
   target_link_libraries(resources_test PRIVATE tarvik_version version user32 gdi32)
+  if(CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
+    target_compile_definitions(resources_test PRIVATE TARVIK_EXE_MAX_BYTES=49152)
+  endif()
   add_dependencies(resources_test tarvik)
 endif()

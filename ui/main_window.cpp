@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <memory>
-#include <string>
+#include <new>
 
 #include "app/resource_ids.h"
 #include "engine/id_number.h"
@@ -40,19 +40,89 @@ ScopedFont CreateFormFont(int dpiY, bool underline) {
                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, kFontFace));
 }
 
-std::wstring WindowText(HWND window) {
-  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)), L'\0');
-  // The length can only shrink between the two calls on this thread; trim to what came back.
-  text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()) + 1)));
-  return text;
+// The window and its start-up use no exceptions and no allocating strings, so the form
+// lives on the process heap and every text in a buffer of its own.
+template <typename T>
+struct HeapDelete {
+  void operator()(T* object) const {
+    object->~T();
+    HeapFree(GetProcessHeap(), 0, object);
+  }
+};
+
+// The caption with the version, which the credits box takes for its title.
+constexpr int kCaptionCapacity = 128;
+
+// An edit box can hold far more than any fixed buffer; its text goes to the heap.
+class WindowTextBuffer {
+ public:
+  explicit WindowTextBuffer(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    text_ = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, (static_cast<SIZE_T>(length) + 1) * sizeof(wchar_t)));
+    // The length can only shrink between the two calls on this thread; take what came back.
+    if (text_) length_ = static_cast<size_t>(GetWindowTextW(window, text_, length + 1));
+  }
+  WindowTextBuffer(const WindowTextBuffer&) = delete;
+  WindowTextBuffer& operator=(const WindowTextBuffer&) = delete;
+  ~WindowTextBuffer() {
+    if (text_) HeapFree(GetProcessHeap(), 0, text_);
+  }
+
+  bool Ok() const { return text_ != nullptr; }
+  // wchar_t is a UTF-16 unit on Windows, so the engine reads the window's text in place.
+  char16_t* Units() { return reinterpret_cast<char16_t*>(text_); }
+  size_t Length() const { return length_; }
+
+ private:
+  wchar_t* text_ = nullptr;
+  size_t length_ = 0;
+};
+
+// The pixels a label needs to show its text on one line in its font.
+int TextWidth(HFONT font, const wchar_t* text) {
+  ScopedScreenDC screen;
+  const HGDIOBJ previous = SelectObject(screen.Get(), font);
+  SIZE size{};
+  GetTextExtentPoint32W(screen.Get(), text, lstrlenW(text), &size);
+  SelectObject(screen.Get(), previous);
+  return size.cx;
 }
 
-// wchar_t is a UTF-16 unit on Windows, so the engine's text and the window's share a layout.
-std::u16string ToU16(const std::wstring& text) {
-  return std::u16string(reinterpret_cast<const char16_t*>(text.data()), text.size());
+// Where the next control to the right of this one in the same row begins, in twips;
+// the client area's right edge if none.
+int NextLeftTwips(const ControlLayout& control) {
+  int next = kClientWidthTwips;
+  for (const ControlLayout& other : kControls) {
+    const bool sameRow = other.top < control.top + control.height && control.top < other.top + other.height;
+    if (sameRow && other.left > control.left) next = std::min(next, other.left);
+  }
+  return next;
 }
-std::wstring FromU16(const std::u16string& text) {
-  return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
+
+// The "About" label clicks like a button: on release over it after a press on it. A
+// static control would report the press at once, and a quick second click as a double
+// click; here both presses count and a release elsewhere cancels.
+LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      SetCapture(label);
+      return 0;
+    case WM_LBUTTONUP:
+      if (GetCapture() == label) {
+        ReleaseCapture();
+        POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        ClientToScreen(label, &at);
+        if (WindowFromPoint(at) == label) {
+          SendMessageW(GetParent(label), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(label), STN_CLICKED),
+                       reinterpret_cast<LPARAM>(label));
+        }
+      }
+      return 0;
+  }
+  // The static control's own procedure, kept where a static has room for it.
+  const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(label, GWLP_USERDATA));
+  return CallWindowProcW(original, label, message, wParam, lParam);
 }
 
 class Form1 {
@@ -61,17 +131,21 @@ class Form1 {
 
  private:
   explicit Form1(HINSTANCE instance) : instance_(instance), dpi_(ScreenDpi()) {}
+  friend struct HeapDelete<Form1>;
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
-  void CreateControls();
+  bool CreateControls();
   HWND Control(int id) const { return GetDlgItem(window_, id); }
   int PixelsX(int twips) const { return TwipsToPixels(twips, dpi_.x); }
   int PixelsY(int twips) const { return TwipsToPixels(twips, dpi_.y); }
+  SIZE FrameSize() const;
 
+  bool OnCreate();
   void OnCommand(int id, int code);
   void OnActivate(bool active);
+  void OnGetMinMaxInfo(MINMAXINFO& limits) const;
   bool OnSetCursor(HWND over, int hitTest);
   LRESULT OnCtlColorStatic(HDC dc, HWND control);
 
@@ -86,7 +160,17 @@ class Form1 {
   ScopedFont linkFont_;
   // The control that had the focus when the window was last deactivated.
   HWND lastFocus_ = nullptr;
+  // Kept from click to click for its cache of character codes.
+  IdFold fold_;
 };
+
+using Form1Owner = std::unique_ptr<Form1, HeapDelete<Form1>>;
+
+SIZE Form1::FrameSize() const {
+  RECT frame{0, 0, PixelsX(kClientWidthTwips), PixelsY(kClientHeightTwips)};
+  AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
+  return {frame.right - frame.left, frame.bottom - frame.top};
+}
 
 HWND Form1::Load(HINSTANCE instance) {
   WNDCLASSEXW windowClass{};
@@ -105,21 +189,21 @@ HWND Form1::Load(HINSTANCE instance) {
   windowClass.lpszClassName = kForm1ClassName;
   if (!RegisterClassExW(&windowClass)) return nullptr;
 
-  std::unique_ptr<Form1> form(new Form1(instance));
-  RECT frame{0, 0, form->PixelsX(kClientWidthTwips), form->PixelsY(kClientHeightTwips)};
-  AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
-  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-  const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(Form1));
+  if (!memory) return nullptr;
+  Form1Owner form(new (memory) Form1(instance));
+  const SIZE frame = form->FrameSize();
+  const int left = (GetSystemMetrics(SM_CXSCREEN) - frame.cx) / 2;
+  const int top = (GetSystemMetrics(SM_CYSCREEN) - frame.cy) / 2;
   // The window takes the object over at WM_NCCREATE and deletes it at WM_NCDESTROY;
   // should creation fail before that, the owner here still frees it.
-  return CreateWindowExW(kFormExStyle, kForm1ClassName, kForm1Caption, kFormStyle, left, top, width, height,
+  return CreateWindowExW(kFormExStyle, kForm1ClassName, kForm1Caption, kFormStyle, left, top, frame.cx, frame.cy,
                          nullptr, nullptr, instance, &form);
 }
 
 LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* owner = static_cast<std::unique_ptr<Form1>*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    auto* owner = static_cast<Form1Owner*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     Form1* form = owner->release();
     form->window_ = window;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
@@ -128,7 +212,7 @@ LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPA
   if (!form) return DefWindowProcW(window, message, wParam, lParam);
   if (message == WM_NCDESTROY) {
     SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    delete form;
+    HeapDelete<Form1>()(form);
     return DefWindowProcW(window, message, wParam, lParam);
   }
   return form->HandleMessage(message, wParam, lParam);
@@ -137,18 +221,28 @@ LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPA
 LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
-      // Class icons alone leave WM_GETICON unanswered, and task switchers ask it.
-      SendMessageW(window_, WM_SETICON, ICON_BIG, GetClassLongPtrW(window_, GCLP_HICON));
-      SendMessageW(window_, WM_SETICON, ICON_SMALL, GetClassLongPtrW(window_, GCLP_HICONSM));
-      CreateControls();
-      Form_Load();
-      return 0;
+      // -1 makes CreateWindowEx fail: better no window than one missing a control.
+      return OnCreate() ? 0 : -1;
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
     case WM_ACTIVATE:
       OnActivate(LOWORD(wParam) != WA_INACTIVE);
       return 0;
+    case WM_SYSCOMMAND:
+      // The low four bits carry how the command came (0xF032 from the caption).
+      if ((wParam & 0xFFF0) == SC_MAXIMIZE) return 0;
+      break;
+    case WM_GETMINMAXINFO:
+      OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
+      return 0;
+    case WM_WINDOWPOSCHANGED: {
+      // ShowWindow(SW_MAXIMIZE) from anywhere, and the first ShowWindow of a process
+      // started "maximised", bypass the system menu: undo it once it is done.
+      const LRESULT result = DefWindowProcW(window_, message, wParam, lParam);
+      if (IsZoomed(window_)) ShowWindow(window_, SW_RESTORE);
+      return result;
+    }
     case WM_SETCURSOR:
       if (OnSetCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam))) return TRUE;
       break;
@@ -161,19 +255,40 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(window_, message, wParam, lParam);
 }
 
-void Form1::CreateControls() {
+bool Form1::OnCreate() {
+  // Class icons alone leave WM_GETICON unanswered, and task switchers ask it.
+  SendMessageW(window_, WM_SETICON, ICON_BIG, GetClassLongPtrW(window_, GCLP_HICON));
+  SendMessageW(window_, WM_SETICON, ICON_SMALL, GetClassLongPtrW(window_, GCLP_HICONSM));
+  // A fixed-size window: the system menu offers neither.
+  const HMENU systemMenu = GetSystemMenu(window_, FALSE);
+  DeleteMenu(systemMenu, SC_MAXIMIZE, MF_BYCOMMAND);
+  DeleteMenu(systemMenu, SC_SIZE, MF_BYCOMMAND);
+  if (!CreateControls()) return false;
+  Form_Load();
+  return true;
+}
+
+bool Form1::CreateControls() {
   font_ = CreateFormFont(dpi_.y, false);
   linkFont_ = CreateFormFont(dpi_.y, true);
+  if (!font_ || !linkFont_) return false;
 
   for (const ControlLayout& layout : kControls) {
     const wchar_t* className = L"STATIC";
     DWORD style = WS_CHILD | WS_VISIBLE;
     DWORD exStyle = 0;
+    const HFONT font = layout.id == kLabel3Id ? linkFont_.Get() : font_.Get();
+    int width = PixelsX(layout.width);
     switch (layout.kind) {
-      case ControlKind::Label:
-        // Labels wrap like the designer showed them; only the link reports clicks.
+      case ControlKind::Label: {
+        // Labels wrap like the designer showed them; SS_NOTIFY makes the link take the mouse.
         style |= SS_LEFT | (layout.id == kLabel3Id ? SS_NOTIFY : 0);
+        // A larger DPI can make a text wider than its label, and a wrapped line falls out of
+        // sight: such a label takes the free room to its right, up to the next control.
+        const int needed = TextWidth(font, layout.text);
+        if (needed > width) width = std::max(width, std::min(needed, PixelsX(NextLeftTwips(layout) - layout.left)));
         break;
+      }
       case ControlKind::TextBox:
         className = L"EDIT";
         style |= WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
@@ -185,11 +300,15 @@ void Form1::CreateControls() {
         break;
     }
     HWND control = CreateWindowExW(exStyle, className, layout.text, style, PixelsX(layout.left), PixelsY(layout.top),
-                                   PixelsX(layout.width), PixelsY(layout.height), window_,
+                                   width, PixelsY(layout.height), window_,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance_, nullptr);
-    const HFONT font = layout.id == kLabel3Id ? linkFont_.Get() : font_.Get();
+    if (!control) return false;
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
+
+  HWND label3 = Control(kLabel3Id);
+  SetWindowLongPtrW(label3, GWLP_USERDATA, GetWindowLongPtrW(label3, GWLP_WNDPROC));
+  SetWindowLongPtrW(label3, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LinkLabelProc));
 
   // The dialog manager tabs in z-order, so stack the controls by tab index.
   std::array<const ControlLayout*, kControls.size()> byTabIndex;
@@ -205,6 +324,7 @@ void Form1::CreateControls() {
 
   // An e-mail box a user can paste anything into: lift the edit control's 32K default.
   SendMessageW(Control(kText1Id), EM_SETLIMITTEXT, 0, 0);
+  return true;
 }
 
 void Form1::OnCommand(int id, int code) {
@@ -228,6 +348,15 @@ void Form1::OnActivate(bool active) {
   }
 }
 
+void Form1::OnGetMinMaxInfo(MINMAXINFO& limits) const {
+  // Should anything still maximise the window, it keeps its size and place.
+  const SIZE frame = FrameSize();
+  RECT now{};
+  GetWindowRect(window_, &now);
+  limits.ptMaxSize = limits.ptMinTrackSize = limits.ptMaxTrackSize = {frame.cx, frame.cy};
+  limits.ptMaxPosition = {now.left, now.top};
+}
+
 bool Form1::OnSetCursor(HWND over, int hitTest) {
   if (over != Control(kLabel3Id) || hitTest != HTCLIENT) return false;
   SetCursor(LoadCursorW(nullptr, IDC_UPARROW));
@@ -242,19 +371,31 @@ LRESULT Form1::OnCtlColorStatic(HDC dc, HWND control) {
 }
 
 void Form1::Form_Load() {
-  const std::wstring suffix = L" - " + std::to_wstring(TARVIK_VERSION_MAJOR) + L"." +
-                              std::to_wstring(TARVIK_VERSION_MINOR) + L"." +
-                              std::to_wstring(TARVIK_VERSION_REVISION);
-  SetWindowTextW(window_, (WindowText(window_) + suffix).c_str());
+  // The version is known when the program is built; its text comes with it.
+  static_assert(std::size(kForm1Caption) + std::size(L" - " TARVIK_VERSION_SHORT) <= kCaptionCapacity);
+  wchar_t caption[kCaptionCapacity];
+  GetWindowTextW(window_, caption, kCaptionCapacity);
+  lstrcatW(caption, L" - " TARVIK_VERSION_SHORT);
+  SetWindowTextW(window_, caption);
 }
 
 void Form1::Command1_Click() {
-  const std::u16string id = WorkOutIdNumber(ToU16(WindowText(Control(kText1Id))));
-  SetWindowTextW(Control(kText2Id), FromU16(id).c_str());
+  WindowTextBuffer address(Control(kText1Id));
+  if (!address.Ok()) {
+    MessageBoxW(window_, L"There is not enough memory to work out the number.", nullptr, MB_ICONERROR | MB_OK);
+    return;
+  }
+  fold_.Restart();
+  fold_.Add(address.Units(), address.Length());
+  wchar_t digits[kMaxUnsignedDigits + 1];
+  digits[WriteUnsignedText(fold_.Value(), digits)] = L'\0';
+  SetWindowTextW(Control(kText2Id), digits);
 }
 
 void Form1::Label3_Click() {
-  MessageBoxW(window_, kCredits, WindowText(window_).c_str(), MB_ICONINFORMATION | MB_OK);
+  wchar_t caption[kCaptionCapacity];
+  GetWindowTextW(window_, caption, kCaptionCapacity);
+  MessageBoxW(window_, kCredits, caption, MB_ICONINFORMATION | MB_OK);
 }
 
 }  // namespace

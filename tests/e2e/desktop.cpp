@@ -54,10 +54,14 @@ Program::~Program() {
   CloseHandle(info_.hProcess);
 }
 
-bool Program::Start(const std::wstring& path, DWORD timeoutMs) {
+bool Program::Start(const std::wstring& path, DWORD timeoutMs, int showCommand) {
   std::wstring commandLine = L"\"" + path + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
+  if (showCommand >= 0) {
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(showCommand);
+  }
   const double start = NowMs();
   if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       nullptr, &startup, &info_)) {
@@ -257,6 +261,15 @@ bool Click(POINT screen) {
   // move from elsewhere slipping in between.
   SendInput(2, inputs, sizeof(INPUT));
   return true;
+}
+
+void MouseButtons(POINT screen, std::initializer_list<DWORD> buttons, DWORD time) {
+  std::vector<INPUT> inputs;
+  for (DWORD button : buttons) {
+    inputs.push_back(MouseInput(screen, button));
+    inputs.back().mi.time = time;
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 Image CaptureScreen(const RECT& screenRect) {

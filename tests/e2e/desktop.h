@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "png.h"
@@ -21,8 +22,9 @@ class Program {
   Program& operator=(const Program&) = delete;
 
   /// Starts the program and waits until its message loop is idle. False if it could
-  /// not be started or did not become idle in time.
-  bool Start(const std::wstring& path, DWORD timeoutMs);
+  /// not be started or did not become idle in time. A show command other than -1 goes
+  /// in STARTUPINFO, as a launcher passes a shortcut's "Run:" choice.
+  bool Start(const std::wstring& path, DWORD timeoutMs, int showCommand = -1);
 
   /// Milliseconds from CreateProcess to WaitForInputIdle returning.
   double StartupMs() const { return startupMs_; }
@@ -76,6 +78,9 @@ void TypeText(const std::wstring& text);
 /// Moves the pointer to a screen point; false if the pointer did not get there.
 bool MoveMouse(POINT screen);
 bool Click(POINT screen);
+/// Mouse button events (MOUSEEVENTF_LEFTDOWN, ...) at a screen point, in one batch;
+/// a time other than 0 stamps each of them, as the double-click logic reads it.
+void MouseButtons(POINT screen, std::initializer_list<DWORD> buttons, DWORD time = 0);
 
 /// Screen pixels as the user sees them.
 Image CaptureScreen(const RECT& screenRect);

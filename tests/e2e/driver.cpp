@@ -96,6 +96,38 @@ constexpr WorkOutCase kWorkOutCases[] = {
 int Pixels(int twips, int dpi) { return (twips * dpi * 2 + 1440) / 2880; }
 int FontHeight(int dpi) { return -MulDiv(kFontHundredthsOfPoint, dpi, 7200); }
 
+// The next control's left edge to the right in the same row, else the client area's right edge (twips).
+int NextLeft(const ExpectedControl& c) {
+  int next = kClientWidthTwips;
+  for (const ExpectedControl& o : kControls) {
+    if (o.top < c.top + c.height && c.top < o.top + o.height && o.left > c.left) next = std::min(next, o.left);
+  }
+  return next;
+}
+
+// What f gives for a screen DC with the font GDI picks for that face and height selected.
+template <typename F>
+auto WithFont(const wchar_t* face, int height, F f) {
+  HDC screen = GetDC(nullptr);
+  HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
+  HGDIOBJ previous = SelectObject(screen, font);
+  const auto result = f(screen);
+  SelectObject(screen, previous);
+  DeleteObject(font);
+  ReleaseDC(nullptr, screen);
+  return result;
+}
+
+// Pixels the text takes on one line in the form's font.
+int TextWidth(const wchar_t* text, int dpi) {
+  return WithFont(kFontFace, FontHeight(dpi), [&](HDC dc) {
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &size);
+    return size.cx;
+  });
+}
+
 // The independent reference: a plain unsigned fold over the lower-cased ASCII text.
 uint32_t ReferenceIdNumber(const std::wstring& text) {
   uint32_t h = 0;
@@ -150,10 +182,15 @@ const char* Name(HWND form, HWND window) {
 }
 
 // Where the input goes, for messages about focus.
-std::string InputState(HWND form) {
+GUITHREADINFO InputOf(HWND form) {
   GUITHREADINFO info{};
   info.cbSize = sizeof(info);
   GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &info);
+  return info;
+}
+
+std::string InputState(HWND form) {
+  const GUITHREADINFO info = InputOf(form);
   std::string state = std::string("focus on ") + Name(form, info.hwndFocus) + ", active " +
                       Name(form, info.hwndActive) + ", capture " + Name(form, info.hwndCapture);
   HWND foreground = GetForegroundWindow();
@@ -175,9 +212,14 @@ bool WaitForFocus(HWND form, HWND expected) {
 constexpr wchar_t kMarker[] = L"-";
 
 bool WaitForResult(HWND text2, std::wstring& result, DWORD timeoutMs = kReactTimeoutMs) {
-  const bool changed = WaitFor([&] { return WindowText(text2) != kMarker; }, timeoutMs);
+  // A program busy for seconds leaves the read unanswered: that is no result yet.
+  const bool arrived = WaitFor([&] {
+    const std::wstring now = WindowText(text2);
+    return now != kMarker && now.rfind(L"<no answer", 0) != 0;
+  }, timeoutMs);
+  // Read once more: the length and the text are two messages, and the change may fall between them.
   result = WindowText(text2);
-  return changed;
+  return arrived;
 }
 
 // The cursor the program shows with the pointer at that point, once it has settled:
@@ -209,19 +251,10 @@ HCURSOR CursorOver(POINT screen, HCURSOR unlike = nullptr) {
 
 // --- The window and its layout -----------------------------------------------------
 
-void CheckFrame(HWND form, int dpi) {
-  Context context("frame at %d dpi", dpi);
-  const std::wstring caption = WindowText(form);
-  ok(caption == kCaption, "caption: expected %s, got %s", Quoted(kCaption).c_str(), Quoted(caption).c_str());
-
-  const LONG style = GetWindowLongW(form, GWL_STYLE);
-  ok((style & WS_CAPTION) == WS_CAPTION, "style %08lx lacks WS_CAPTION", style);
-  ok(style & WS_SYSMENU, "style %08lx lacks WS_SYSMENU (no close box)", style);
-  ok(!(style & WS_MINIMIZEBOX), "style %08lx has a minimise box", style);
-  ok(!(style & WS_MAXIMIZEBOX), "style %08lx has a maximise box", style);
-  ok(!(style & WS_THICKFRAME), "style %08lx has a sizing border", style);
-  ok(style & WS_VISIBLE, "style %08lx: the window is not visible", style);
-
+// Shown normal: visible, neither maximised nor minimised, its fixed size, centred.
+void CheckPlacement(HWND form, int dpi) {
+  ok(IsWindowVisible(form) && !IsZoomed(form) && !IsIconic(form), "the window is%s%s%s",
+     IsWindowVisible(form) ? "" : " hidden", IsZoomed(form) ? " maximised" : "", IsIconic(form) ? " minimised" : "");
   RECT client{};
   GetClientRect(form, &client);
   const int width = Pixels(kClientWidthTwips, dpi), height = Pixels(kClientHeightTwips, dpi);
@@ -236,6 +269,21 @@ void CheckFrame(HWND form, int dpi) {
   ok(std::abs(frame.left - centredLeft) <= 1 && std::abs(frame.top - centredTop) <= 1,
      "not centred on the %dx%d screen: window at (%ld,%ld), expected (%d,%d) +-1", screenWidth,
      screenHeight, frame.left, frame.top, centredLeft, centredTop);
+}
+
+void CheckFrame(HWND form, int dpi) {
+  Context context("frame at %d dpi", dpi);
+  const std::wstring caption = WindowText(form);
+  ok(caption == kCaption, "caption: expected %s, got %s", Quoted(kCaption).c_str(), Quoted(caption).c_str());
+
+  const LONG style = GetWindowLongW(form, GWL_STYLE);
+  ok((style & WS_CAPTION) == WS_CAPTION, "style %08lx lacks WS_CAPTION", style);
+  ok(style & WS_SYSMENU, "style %08lx lacks WS_SYSMENU (no close box)", style);
+  ok(!(style & WS_MINIMIZEBOX), "style %08lx has a minimise box", style);
+  ok(!(style & WS_MAXIMIZEBOX), "style %08lx has a maximise box", style);
+  ok(!(style & WS_THICKFRAME), "style %08lx has a sizing border", style);
+  ok(style & WS_VISIBLE, "style %08lx: the window is not visible", style);
+  CheckPlacement(form, dpi);
 
   DWORD_PTR big = 0, small = 0;
   SendMessageTimeoutW(form, WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, kReactTimeoutMs, &big);
@@ -313,9 +361,23 @@ void CheckControls(HWND form, int dpi) {
         {"width", expected.width, rect.right - rect.left},
         {"height", expected.height, rect.bottom - rect.top},
     };
+    const bool label = _wcsicmp(expected.className, L"Static") == 0;
     for (const auto& m : measures) {
+      if (label && m.twips == expected.width) continue;
       ok(m.pixels == Pixels(m.twips, dpi), "%s: expected %d twips = %d px, got %ld px = %ld twips", m.what,
          m.twips, Pixels(m.twips, dpi), m.pixels, m.pixels * 1440 / dpi);
+    }
+    if (label) {
+      // A label shows its whole text on its line: as designed where the text fits, else
+      // wider, into the free room on its right but short of the next control.
+      const int needed = TextWidth(expected.text, dpi), designed = Pixels(expected.width, dpi);
+      const int room = Pixels(NextLeft(expected), dpi) - rect.left;
+      const LONG width = rect.right - rect.left;
+      ok(needed <= std::min<LONG>(width, room),
+         "the text needs %d px: the label is %ld px wide, %d px to the next control", needed, width, room);
+      ok(needed > designed ? width <= room : width == designed,
+         "width %ld px: the text needs %d px, designed %d px, %d px to the next control", width, needed, designed,
+         room);
     }
 
     DWORD_PTR font = 0;
@@ -403,16 +465,11 @@ void CheckTextDrawing(HWND window, const char* name, const std::wstring& text, b
 
 // The face GDI picks for a request of that name.
 std::wstring FaceFor(const wchar_t* face, int height) {
-  HDC screen = GetDC(nullptr);
-  HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
-  HGDIOBJ previous = SelectObject(screen, font);
-  wchar_t chosen[LF_FACESIZE] = {};
-  GetTextFaceW(screen, LF_FACESIZE, chosen);
-  SelectObject(screen, previous);
-  DeleteObject(font);
-  ReleaseDC(nullptr, screen);
-  return chosen;
+  return WithFont(face, height, [](HDC dc) {
+    wchar_t chosen[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, chosen);
+    return std::wstring(chosen);
+  });
 }
 
 void CheckFonts(HWND form, int dpi) {
@@ -694,10 +751,10 @@ void CheckWorkOut(HWND form, int dpi) {
   }
 }
 
-void CheckLongAddress(HWND form) {
-  Context context("a 1 MiB address pasted into Text1");
+// The number for a long pasted address, timed from the click; bounded by limitMs unless 0.
+void CheckLongAddress(HWND form, size_t kUnits, double limitMs) {
+  Context context("a %u MiB address pasted into Text1", static_cast<unsigned>(kUnits >> 20));
   HWND text1 = Control(form, kText1), text2 = Control(form, kText2), command1 = Control(form, kCommand1);
-  constexpr size_t kUnits = 1 << 20;
   const std::wstring pattern = L"Some.Body+Tag_42@Mail-Example.COM, ";
   std::wstring address;
   address.reserve(kUnits);
@@ -714,7 +771,10 @@ void CheckLongAddress(HWND form) {
   WaitFor([&] { return TextLength(text1) != 0; }, 30000);
   const size_t held = TextLength(text1);
   ok(held == kUnits, "Text1 holds %u of %u units", static_cast<unsigned>(held), static_cast<unsigned>(kUnits));
-  if (held == kUnits) ok(WindowText(text1) == address, "Text1's text differs from what was pasted");
+  // Wine's edit control takes seconds to draw a line this long, and answers nothing meanwhile.
+  if (held == kUnits) {
+    ok(WaitFor([&] { return WindowText(text1) == address; }, 60000), "Text1's text differs from what was pasted");
+  }
 
   SetText(text2, kMarker);
   const double start = NowMs();
@@ -725,22 +785,51 @@ void CheckLongAddress(HWND form) {
   const std::wstring expected = Decimal(ReferenceIdNumber(WindowText(text1)));
   ok(arrived && result == expected, "Text2: expected %s, got %s", Quoted(expected).c_str(), Quoted(result).c_str());
   Note("timing: the number for %u units arrived %.0f ms after the click", static_cast<unsigned>(held), elapsed);
-  ok(elapsed < kPromptMs, "the number took %.0f ms, more than %.0f ms", elapsed, kPromptMs);
+  if (limitMs > 0) ok(elapsed < limitMs, "the number took %.0f ms, more than %.0f ms", elapsed, limitMs);
   SetText(text1, L"");
 }
 
 // --- The credits box ----------------------------------------------------------------
 
+void CloseBox(HWND box) {
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  WaitFor([&] { return !IsWindow(box); }, kReactTimeoutMs);
+}
+
 void CheckAbout(HWND form, DWORD processId) {
   Context context("About");
-  HWND text1 = Control(form, kText1);
-  SetText(text1, L"");
-  Click(Centre(ScreenRect(text1)));
-  ok(WaitForFocus(form, text1), "after a click in Text1: %s", InputState(form).c_str());
+  // Text2 has the focus, where the form would not put it by itself: the box must give it back there.
+  HWND text2 = Control(form, kText2), label3 = Control(form, kLabel3);
+  SetText(text2, L"");
+  Click(Centre(ScreenRect(text2)));
+  ok(WaitForFocus(form, text2), "after a click in Text2: %s", InputState(form).c_str());
+  const auto openedBox = [&](DWORD timeoutMs) {
+    HWND box = nullptr;
+    WaitFor([&] { return (box = FindOwnedWindow(processId, L"#32770", form)) != nullptr; }, timeoutMs);
+    return box;
+  };
 
-  Click(Centre(ScreenRect(Control(form, kLabel3))));
-  HWND box = nullptr;
-  WaitFor([&] { return (box = FindOwnedWindow(processId, L"#32770", form)) != nullptr; }, kReactTimeoutMs);
+  // A press opens nothing yet, and a release elsewhere cancels it, as on a button.
+  const POINT about = Centre(VisiblePart(label3));
+  const RECT client = ClientOnScreen(form);
+  MoveMouse(about);
+  MouseButtons(about, {MOUSEEVENTF_LEFTDOWN});
+  WaitFor([&] { return InputOf(form).hwndCapture == label3; }, kReactTimeoutMs);
+  HWND early = openedBox(1000);
+  ok(!early, "the box opened on the press, before the release");
+  MouseButtons({client.left + 2, client.bottom - 2}, {MOUSEEVENTF_LEFTUP});
+  WaitFor([&] { return InputOf(form).hwndCapture == nullptr; }, kReactTimeoutMs);
+  HWND dragged = early ? nullptr : openedBox(1000);
+  ok(!dragged, "pressed on \"About\" and released elsewhere, the box opened");
+  for (HWND box : {early, dragged}) {
+    if (box) CloseBox(box);
+  }
+
+  // The click is time-stamped so that the second one below falls within the double-click time.
+  const DWORD clickTime = GetTickCount();
+  MoveMouse(about);
+  MouseButtons(about, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}, clickTime);
+  HWND box = openedBox(kReactTimeoutMs);
   if (!ok(box != nullptr, "clicking \"About\" opened no dialog owned by the form")) return;
 
   ok(!IsWindowEnabled(form), "the form takes input while the box is open: it is not modal");
@@ -779,11 +868,47 @@ void CheckAbout(HWND form, DWORD processId) {
   ok(WaitFor([&] { return !IsWindow(box); }, kReactTimeoutMs), "Enter did not close the box");
   ok(WaitFor([&] { return IsWindowEnabled(form) && GetForegroundWindow() == form; }, kReactTimeoutMs),
      "the form is not enabled and active again");
-  ok(WaitForFocus(form, text1), "the focus went back to %s, not to Text1 where it was", Name(form, FocusOf(form)));
+  ok(WaitForFocus(form, text2), "the focus went back to %s, not to Text2 where it was", Name(form, FocusOf(form)));
+
+  // Clicked again at once, it opens again: the second click is no half of a double click.
+  MouseButtons(about, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}, clickTime + GetDoubleClickTime() / 2);
+  box = openedBox(kReactTimeoutMs);
+  ok(box != nullptr, "a second click within the double-click time opened no box");
+  if (box) CloseBox(box);
+  ok(WaitForFocus(form, text2), "after the second box the focus is on %s, not Text2", Name(form, FocusOf(form)));
   TypeText(L"back");
-  ok(WaitFor([&] { return WindowText(text1) == L"back"; }, kReactTimeoutMs), "typing after the box: Text1 holds %s",
-     Quoted(WindowText(text1)).c_str());
+  ok(WaitFor([&] { return WindowText(text2) == L"back"; }, kReactTimeoutMs), "typing after the box: Text2 holds %s",
+     Quoted(WindowText(text2)).c_str());
 }
+
+// --- Window states ------------------------------------------------------------------
+
+// Nothing maximises the fixed-size window: not the system command, however it comes
+// (0xF032 from a double click on the caption), not ShowWindow from outside.
+void CheckNeverMaximised(HWND form, int dpi) {
+  const RECT before = ScreenRect(form);
+  const auto sysCommand = [&](WPARAM command) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(form, WM_SYSCOMMAND, command, 0, SMTO_ABORTIFHUNG, kReactTimeoutMs, &result);
+  };
+  const struct {
+    const char* how;
+    std::function<void()> act;
+  } routes[] = {
+      {"WM_SYSCOMMAND SC_MAXIMIZE", [&] { sysCommand(SC_MAXIMIZE); }},
+      {"WM_SYSCOMMAND SC_MAXIMIZE | HTCAPTION", [&] { sysCommand(SC_MAXIMIZE | HTCAPTION); }},
+      {"ShowWindow(SW_MAXIMIZE) from another process", [&] { ShowWindow(form, SW_MAXIMIZE); }},
+  };
+  for (const auto& route : routes) {
+    Context context("%s at %d dpi", route.how, dpi);
+    route.act();
+    RECT now{};
+    WaitFor([&] { return IsZoomed(form) || (now = ScreenRect(form), !EqualRect(&now, &before)); }, 1500);
+    CheckPlacement(form, dpi);
+    if (IsZoomed(form)) ShowWindow(form, SW_RESTORE);
+  }
+}
+
 
 // --- Whole runs ---------------------------------------------------------------------
 
@@ -798,8 +923,8 @@ struct Options {
   bool demo = false;
 };
 
-HWND StartTarvik(Program& program, const Options& options) {
-  const bool started = program.Start(options.tarvik, kStartTimeoutMs);
+HWND StartTarvik(Program& program, const Options& options, int showCommand = -1) {
+  const bool started = program.Start(options.tarvik, kStartTimeoutMs, showCommand);
   if (!ok(started, "%s did not start and become idle (error %lu)", Utf8(options.tarvik).c_str(), GetLastError())) {
     return nullptr;
   }
@@ -860,27 +985,67 @@ bool FillIn(HWND form, const std::wstring& address) {
             Quoted(address).c_str(), Quoted(Decimal(ReferenceIdNumber(address))).c_str(), Quoted(result).c_str());
 }
 
-void TimeMinimalWindow(const std::wstring& path) {
-  if (path.empty()) return;
+// A launcher's show command: maximised or hidden opens normal, minimised stays so and
+// restores to the fixed size.
+void CheckShowModes(const Options& options) {
+  const struct {
+    int show;
+    const char* name;
+    bool minimised;
+  } modes[] = {{SW_HIDE, "SW_HIDE", false}, {SW_SHOWMAXIMIZED, "SW_SHOWMAXIMIZED (SW_MAXIMIZE)", false},
+               {SW_SHOWMINIMIZED, "SW_SHOWMINIMIZED", true}, {SW_MINIMIZE, "SW_MINIMIZE", true},
+               {SW_SHOWMINNOACTIVE, "SW_SHOWMINNOACTIVE", true}};
+  for (const auto& mode : modes) {
+    Context context("started with STARTUPINFO %s", mode.name);
+    Program program;
+    HWND form = StartTarvik(program, options, mode.show);
+    if (!form) continue;
+    ok(!IsZoomed(form) && IsIconic(form) == mode.minimised, "the window is %s", IsZoomed(form) ? "maximised"
+                                                                                 : IsIconic(form) ? "minimised"
+                                                                                                  : "normal");
+    if (IsIconic(form)) {
+      PostMessageW(form, WM_SYSCOMMAND, SC_RESTORE, 0);
+      ok(WaitFor([&] { return !IsIconic(form); }, kReactTimeoutMs), "SC_RESTORE left it minimised");
+    }
+    CheckPlacement(form, options.dpi);
+    CloseAndCheckExit(program, form, false);
+  }
+}
+
+// Milliseconds until the program's message loop is idle, started and closed again.
+double StartupMs(const std::wstring& path, const wchar_t* className) {
   Program program;
-  if (!ok(program.Start(path, kStartTimeoutMs), "%s did not start", Utf8(path).c_str())) return;
-  Note("timing: minimal window idle %.0f ms after CreateProcess", program.StartupMs());
+  if (!ok(program.Start(path, kStartTimeoutMs), "%s did not start", Utf8(path).c_str())) return 0;
   HWND window = nullptr;
-  WaitFor([&] { return (window = FindTopLevel(program.ProcessId(), L"TarvikMinimalWindow")) != nullptr; },
-          kReactTimeoutMs);
+  WaitFor([&] { return (window = FindTopLevel(program.ProcessId(), className)) != nullptr; }, kReactTimeoutMs);
   if (window) PostMessageW(window, WM_CLOSE, 0, 0);
   DWORD exitCode = 0;
   program.WaitForExit(kExitTimeoutMs, exitCode);
+  return program.StartupMs();
+}
+
+// Start-up against the smallest window program, alternated so that both meet the same
+// load on a shared machine; the median of the ratios.
+void TimeStartup(const Options& options) {
+  if (options.minimal.empty()) return;
+  std::vector<double> ratios;
+  for (int run = 0; run < 5; ++run) {
+    const double minimal = StartupMs(options.minimal, L"TarvikMinimalWindow");
+    ratios.push_back(StartupMs(options.tarvik, kFormClass) / std::max(minimal, 1.0));
+  }
+  std::sort(ratios.begin(), ratios.end());
+  Note("timing: start-up to an idle message loop against the minimal window's: median ratio %.2f (%.2f to %.2f) "
+       "of 5 alternated runs", ratios[2], ratios.front(), ratios.back());
 }
 
 void RunFull(const Options& options) {
-  TimeMinimalWindow(options.minimal);
   {
     Program program;
     HWND form = StartTarvik(program, options);
     if (!form) return;
     CheckFrame(form, options.dpi);
     CheckControls(form, options.dpi);
+    CheckNeverMaximised(form, options.dpi);
     EnsureForeground(form);
     CheckKeyboard(form);
     CheckTitleBarIcon(form, options.tarvik);
@@ -888,7 +1053,10 @@ void RunFull(const Options& options) {
     CheckLinkLabel(form);
     CheckLinkCursor(form);
     CheckWorkOut(form, options.dpi);
-    CheckLongAddress(form);
+    CheckLongAddress(form, 1 << 20, kPromptMs);
+    // Timed, not bounded: under Wine the edit control repaints its whole line, all 16 Mi
+    // units of it, when the click takes the focus away, and that takes seconds.
+    CheckLongAddress(form, 1 << 24, 0);
     CheckAbout(form, program.ProcessId());
     FillIn(form, L"someone@example.com");
     SaveScreenshot(form, options.screenshot);
@@ -900,7 +1068,8 @@ void RunFull(const Options& options) {
     if (!form) return;
     CloseAndCheckExit(program, form, true);
   }
-  TimeMinimalWindow(options.minimal);
+  CheckShowModes(options);
+  TimeStartup(options);
 }
 
 void RunLayout(const Options& options) {

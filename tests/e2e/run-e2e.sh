@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the end-to-end driver against tarvik.exe on a display of its own: a private Xvfb
-# server and a private Wine prefix whose programs all live on one virtual desktop, first
-# at 96 dpi, then at 120 dpi. Everything started here is stopped on the way out.
+# server and a private Wine prefix whose programs all live on one virtual desktop; the
+# full suite at 96 dpi, then the layout at 120 and 144 dpi. Everything started here is
+# stopped on the way out.
 #
 #   run-e2e.sh --driver EXE --tarvik EXE --minimal EXE --prefix DIR --out DIR
 set -uo pipefail
@@ -61,5 +62,7 @@ run_driver() {
 x_pointer=$(windows_path "$e2e_dir/x_pointer.py")
 run_driver 96 --suite full --minimal "$(windows_path "$minimal")" --x-pointer "$x_pointer" \
   --screenshot "$(windows_path "$out/tarvik-96dpi.png")"
-run_driver 120 --suite layout --x-pointer "$x_pointer" --screenshot "$(windows_path "$out/tarvik-120dpi.png")"
+for dpi in 120 144; do
+  run_driver $dpi --suite layout --x-pointer "$x_pointer" --screenshot "$(windows_path "$out/tarvik-${dpi}dpi.png")"
+done
 exit $status
