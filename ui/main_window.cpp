@@ -6,7 +6,7 @@
 #include <memory>
 #include <new>
 
-#include "app/resource_ids.h"
+#include "ui/resource_ids.h"
 #include "engine/id_number.h"
 #include "tarvik/version.h"
 #include "ui/scoped_gdi.h"

@@ -1,5 +1,5 @@
-// Resource ids of tarvik.exe, shared by tarvik.rc and the program. Plain macros only,
-// so that windres can read this file too.
+// Resource ids of tarvik.exe, shared by its resources (app/tarvik.rc) and the window.
+// Plain macros only, so that windres can read this file too.
 #pragma once
 
 // The program icon: the icon group that the window class and the shell use.
