@@ -22,6 +22,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "cli/id_tool.h"
@@ -46,11 +47,18 @@ std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-std::vector<char*> Argv(std::vector<std::string>& arguments) {
+// Starts the tool with the given arguments and the streams `actions` sets up, which it
+// then releases; the process id, or 0 (with a failure recorded) if it did not start.
+pid_t Spawn(std::vector<std::string> arguments, posix_spawn_file_actions_t& actions) {
   std::vector<char*> argv{const_cast<char*>(TARVIK_ID_PATH)};
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
-  return argv;
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, TARVIK_ID_PATH, &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned == 0) return pid;
+  ADD_FAILURE() << "cannot start " << TARVIK_ID_PATH << ": error " << spawned;
+  return 0;
 }
 
 int Wait(pid_t pid) {
@@ -71,15 +79,9 @@ Outcome RunWithFiles(std::vector<std::string> arguments, const std::string& inpu
   posix_spawn_file_actions_addopen(&actions, 0, inputPath.c_str(), O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, 2, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  std::vector<char*> argv = Argv(arguments);
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, TARVIK_ID_PATH, &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  const pid_t pid = Spawn(std::move(arguments), actions);
   Outcome outcome;
-  if (spawned != 0) {
-    ADD_FAILURE() << "cannot start " << TARVIK_ID_PATH << ": error " << spawned;
-    return outcome;
-  }
+  if (pid == 0) return outcome;
   outcome.status = Wait(pid);
   outcome.err = ReadFile(errorPath);
   std::remove(errorPath.c_str());
@@ -190,11 +192,8 @@ TEST(IdTool, KeepsMemoryFlatOnAQuarterGigabyteLine) {
   posix_spawn_file_actions_adddup2(&actions, input[0], 0);
   posix_spawn_file_actions_addclose(&actions, input[1]);
   posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  std::vector<std::string> none;
-  std::vector<char*> argv = Argv(none);
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, TARVIK_ID_PATH, &actions, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
+  const pid_t pid = Spawn({}, actions);
+  ASSERT_NE(pid, 0);
   close(input[0]);
 
   std::string block;
@@ -235,11 +234,8 @@ TEST(IdTool, AnswersEachLineBeforeTheNextArrives) {
   posix_spawn_file_actions_adddup2(&actions, output[1], 1);
   posix_spawn_file_actions_addclose(&actions, input[1]);
   posix_spawn_file_actions_addclose(&actions, output[0]);
-  std::vector<std::string> none;
-  std::vector<char*> argv = Argv(none);
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, TARVIK_ID_PATH, &actions, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
+  const pid_t pid = Spawn({}, actions);
+  ASSERT_NE(pid, 0);
   close(input[0]);
   close(output[1]);
 
