@@ -357,8 +357,9 @@ bool Form1::CreateControls(LoadFailure& failure) {
       const int room = PixelsX(kRoomTwips[&layout - kControls.data()]);
       if (needed > width) width = std::max(width, std::min(needed, room));
     }
-    // SS_NOTIFY makes the link take the mouse.
-    const DWORD style = WS_CHILD | WS_VISIBLE | kind.style | (link ? SS_NOTIFY : 0);
+    // Where two controls overlap by a pixel, the one above in z-order shows, whichever
+    // of them paints last. SS_NOTIFY makes the link take the mouse.
+    const DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | kind.style | (link ? SS_NOTIFY : 0);
     HWND control = CreateWindowExW(kind.exStyle, kind.className, layout.text, style, PixelsX(layout.left), PixelsY(layout.top),
                                    width, PixelsY(layout.height), window_,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance_, nullptr);

@@ -35,8 +35,9 @@ inline constexpr int kLabel3Id = 106;
 inline constexpr int kLabel2Id = 105;
 inline constexpr int kLabel1Id = 104;
 
-/// In creation order. The z-order follows from the tab index (see the window code): the
-/// button, whose top edge overlaps the "About" label's bottom, stays above it.
+/// In creation order. The window stacks them by tab index, each label just before the
+/// box it names; the button, whose top edge overlaps the "About" label's bottom, stays
+/// above it and takes the click there.
 inline constexpr std::array<ControlLayout, 6> kControls{{
     {L"Text2", ControlKind::TextBox, L"", 2760, 480, 1935, 285, 2, kText2Id},
     {L"Command1", ControlKind::CommandButton, L"Work out", 4800, 360, 1095, 375, 1, kCommand1Id},
