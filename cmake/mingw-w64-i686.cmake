@@ -29,9 +29,11 @@ set(CMAKE_EXE_LINKER_FLAGS_MINSIZEREL_INIT "-s")
 
 # Only the tests run anything, so only they need Wine: a packager or a builder on
 # Windows configures with TARVIK_BUILD_TESTS=OFF and needs none.
-if(NOT DEFINED TARVIK_BUILD_TESTS OR TARVIK_BUILD_TESTS)
+# The compiler checks' own projects see neither the option nor need Wine.
+get_property(tarvik_in_try_compile GLOBAL PROPERTY IN_TRY_COMPILE)
+if(NOT tarvik_in_try_compile AND (NOT DEFINED TARVIK_BUILD_TESTS OR TARVIK_BUILD_TESTS))
   find_program(tarvik_wine NAMES wine NO_CACHE)
-  if(NOT tarvik_wine AND NOT CMAKE_IN_TRY_COMPILE)
+  if(NOT tarvik_wine)
     message(FATAL_ERROR "wine not found: the Windows tests run under Wine (scripts/setup.sh installs it); "
                         "without tests, configure with -DTARVIK_BUILD_TESTS=OFF")
   endif()
