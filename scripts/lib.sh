@@ -42,15 +42,18 @@ tarvik_processes() {
 }
 
 # Ends every process of the run: SIGTERM once each, so that scripts clean up after
-# themselves, then SIGKILL to what is left after ten seconds.
+# themselves, then SIGKILL to what is left after ten seconds. X servers go last, so
+# that their clients end without reporting a lost connection.
 tarvik_stop_all() {
-  local pids pid round=0
+  local pids pid round=0 others
   local -A told=()
   while pids=$(tarvik_processes) && [ -n "$pids" ]; do
+    others=
+    for pid in $pids; do [ "$(cat /proc/$pid/comm 2>/dev/null)" = Xvfb ] || others=1; done
     for pid in $pids; do
       if ((round >= 100)); then
         kill -KILL "$pid" 2>/dev/null
-      elif [ -z "${told[$pid]:-}" ]; then
+      elif [ -z "${told[$pid]:-}" ] && { [ -z "$others" ] || [ "$(cat /proc/$pid/comm 2>/dev/null)" != Xvfb ]; }; then
         kill -TERM "$pid" 2>/dev/null
         told[$pid]=1
       fi
@@ -65,12 +68,13 @@ tarvik_finish() {
   trap - INT TERM EXIT
   tarvik_stop_all
   rm -rf "$TMPDIR"
+  [ -z "${tarvik_was_interrupted:-}" ] || echo "$tarvik_name: interrupted" >&2
   exit "$status"
 }
 
 tarvik_interrupted() {
   trap - INT TERM
-  echo "$tarvik_name: interrupted" >&2
+  tarvik_was_interrupted=1
   exit 130
 }
 
