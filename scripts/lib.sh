@@ -65,6 +65,9 @@ tarvik_stop_all() {
 
 tarvik_finish() {
   local status=$?
+  # Whatever fails from here on (a process gone before it is signalled), the rest of
+  # the clean-up still runs.
+  set +e
   trap - INT TERM EXIT
   tarvik_stop_all
   rm -rf "$TMPDIR"
