@@ -55,6 +55,11 @@ lintian --pedantic -I -E "$deb" 2>&1 | grep -v '^running with root privileges' >
 # What the package holds, before it is installed.
 dpkg-deb -x "$deb" "$scratch/deb"
 desktop-file-validate "$scratch/deb/usr/share/applications/tarvik.desktop" || fail "desktop entry"
+# The manual pages are dated by the release, as the changelog is.
+released=$(date -u -d "$(zcat "$scratch/deb/usr/share/doc/tarvik/changelog.gz" | sed -n 's/^ -- .*>  //p')" +%F)
+for page in tarvik-id tarvik; do
+  check "the date of $page(1)" "$released" "$(zcat "$scratch/deb/usr/share/man/man1/$page.1.gz" | awk -F'"' '/^\.TH/ { print $2 }')"
+done
 # The icons are the icon file's images with alpha, read back by another decoder.
 for image in 16:3 32:4 48:5; do
   compare -metric AE "$root/app/tarvik.ico[${image#*:}]" \
