@@ -24,7 +24,8 @@ tarvik_interruptible() {
   mkdir -p "$tarvik_root/build"
   TMPDIR=$(mktemp -d "$tarvik_root/build/tmp.XXXXXX")
   # Wine's servers and services leave their session and their parent, but not their
-  # environment: this mark finds them all.
+  # environment: this mark finds them all. A script's clean-up unsets it, so that what
+  # the clean-up starts (removing a package, say) is left to finish.
   TARVIK_RUN=$tarvik_name-$$-$RANDOM$RANDOM
   export TMPDIR TARVIK_RUN
   trap tarvik_interrupted INT TERM
@@ -42,7 +43,7 @@ tarvik_processes() {
 }
 
 # Ends every process of the run: SIGTERM once each, so that scripts clean up after
-# themselves, then SIGKILL to what is left after ten seconds. X servers go last, so
+# themselves, then SIGKILL to what is left after twenty seconds (removing a package may take ten). X servers go last, so
 # that their clients end without reporting a lost connection.
 tarvik_stop_all() {
   local pids pid round=0 others
@@ -51,14 +52,14 @@ tarvik_stop_all() {
     others=
     for pid in $pids; do [ "$(cat /proc/$pid/comm 2>/dev/null)" = Xvfb ] || others=1; done
     for pid in $pids; do
-      if ((round >= 100)); then
+      if ((round >= 200)); then
         kill -KILL "$pid" 2>/dev/null
       elif [ -z "${told[$pid]:-}" ] && { [ -z "$others" ] || [ "$(cat /proc/$pid/comm 2>/dev/null)" != Xvfb ]; }; then
         kill -TERM "$pid" 2>/dev/null
         told[$pid]=1
       fi
     done
-    ((++round < 200)) || { echo "$tarvik_name: processes left running: $pids" >&2; return 1; }
+    ((++round < 300)) || { echo "$tarvik_name: processes left running: $pids" >&2; return 1; }
     sleep 0.1
   done
 }

@@ -26,6 +26,9 @@ installed=
 sudo=
 cleanup() {
   trap - INT TERM
+  # Unmarked, what the clean-up starts is left to finish when the whole run is being
+  # stopped (scripts/lib.sh).
+  unset TARVIK_RUN
   . "$root/tests/e2e/wine-display.sh"
   WINEPREFIX=${prefix:-} stop_wine_display
   WINEPREFIX=$root/build/windows/wineprefix wineserver -k 2>/dev/null
