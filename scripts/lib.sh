@@ -43,8 +43,9 @@ tarvik_processes() {
 }
 
 # Ends every process of the run: SIGTERM once each, so that scripts clean up after
-# themselves, then SIGKILL to what is left after twenty seconds (removing a package may take ten). X servers go last, so
-# that their clients end without reporting a lost connection.
+# themselves, then SIGKILL to what is left after twenty seconds (removing a package
+# may take ten). X servers go last, so that their clients end without reporting a
+# lost connection.
 tarvik_stop_all() {
   local pids pid round=0 others
   local -A told=()
