@@ -15,8 +15,10 @@ since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; }
 # Starts Xvfb on a free display, sets DISPLAY and xvfb_pid. $1: a scratch directory.
 start_xvfb() {
   local scratch=$1
-  # Xvfb picks the display number itself and reports it on the descriptor.
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" >"$scratch/xvfb.log" 2>&1 &
+  # Xvfb picks the display number itself and reports it on the descriptor. In a session
+  # of its own, a Ctrl+C on the terminal reaches it only through its caller's clean-up,
+  # after its clients: they would otherwise report the lost connection on the way out.
+  setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" >"$scratch/xvfb.log" 2>&1 &
   xvfb_pid=$!
   # Waits as long as the server lives: it either writes the number or dies saying why.
   while [ ! -s "$scratch/display" ] && kill -0 "$xvfb_pid" 2>/dev/null; do
