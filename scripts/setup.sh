@@ -71,11 +71,13 @@ fi
 echo "setup: installing $missing"
 export DEBIAN_FRONTEND=noninteractive
 apt_get() { change apt-get -q -o Dpkg::Use-Pty=0 "$@"; }
+updated=
+apt_update() { [ -n "$updated" ] || apt_get update; updated=1; }
 
 # wine32 is an i386 package: the multiarch switch must come before the index update.
 has_i386_arch || change dpkg --add-architecture i386
-if ((${#absent[@]})) || ! has_i386_arch; then
-  apt_get update
+if ((${#absent[@]})); then
+  apt_update
   apt_get install -y --no-install-recommends "${absent[@]}"
 fi
 
@@ -85,7 +87,10 @@ if ! has_locale; then
   change locale-gen
 fi
 
-if i386_runs || { dry && [ ! -e "$i386_loader" ]; }; then
+if i386_runs; then
+  exit 0
+elif dry && [ ! -e "$i386_loader" ]; then
+  echo "+ (once wine32 is in: if i386 programs do not run, qemu-user and its binfmt_misc registration)"
   exit 0
 fi
 
@@ -155,9 +160,10 @@ if ! has_suite "$backports"; then
     printf 'Types: deb\nURIs: %s\nSuites: %s\nComponents: main\n' "${uris%% *}" "$backports"
     [ -z "$signed" ] || printf 'Signed-By: %b\n' "${signed//\\n/\\n }"
   } | write /etc/apt/sources.list.d/tarvik-backports.sources
-  apt_get update
+  updated=
 fi
 if ! dpkg --compare-versions "$(dpkg-query -W -f='${Version}' qemu-user-static 2>/dev/null)" ge 1:8; then
+  apt_update
   apt_get install -y --no-install-recommends -t "$backports" qemu-user-static
 fi
 
