@@ -52,13 +52,6 @@ function(tarvik_gzip source name)
   set(tarvik_staged_files ${tarvik_staged_files} ${plain}.gz PARENT_SCOPE)
 endfunction()
 
-# The changelog is dated by the last commit, so that configuring again does not change
-# the package; outside a clone, by now (or SOURCE_DATE_EPOCH).
-execute_process(COMMAND git -C ${PROJECT_SOURCE_DIR} log -1 --format=%cD
-  OUTPUT_VARIABLE TARVIK_PACKAGE_DATE OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE status)
-if(NOT status EQUAL 0 OR NOT TARVIK_PACKAGE_DATE)
-  string(TIMESTAMP TARVIK_PACKAGE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
-endif()
 tarvik_gzip(${tarvik_packaging_dir}/tarvik-id.1 tarvik-id.1)
 tarvik_gzip(${tarvik_packaging_dir}/changelog.in changelog)
 
@@ -84,8 +77,15 @@ License: Expat
 # all at start-up.
 target_link_options(tarvik-id PRIVATE LINKER:-z,relro,-z,now)
 install(TARGETS tarvik-id RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Stripped as Debian strips its own programs: without the compiler's .comment section too.
+install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+  execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tarvik-id\" COMMAND_ERROR_IS_FATAL ANY)
+endif()")
 install(FILES ${tarvik_staged_dir}/tarvik-id.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${tarvik_staged_dir}/copyright ${tarvik_staged_dir}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${tarvik_packaging_dir}/tarvik.lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME tarvik)
 
 if(TARVIK_WINDOWS_EXE)
   if(NOT EXISTS ${TARVIK_WINDOWS_EXE})

@@ -21,6 +21,20 @@ tarvik_pad(revision_padded ${TARVIK_VERSION_REVISION} 4)
 set(TARVIK_VERSION_TEXT "${TARVIK_VERSION_MAJOR}.${minor_padded}.${revision_padded}")
 set(TARVIK_VERSION_SHORT "${TARVIK_VERSION_MAJOR}.${TARVIK_VERSION_MINOR}.${TARVIK_VERSION_REVISION}")
 
+# The release date, in the manual pages and the Debian changelog: that of the last
+# commit, so that configuring again changes nothing; SOURCE_DATE_EPOCH overrides it, and
+# outside a clone without it, it is today.
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+  execute_process(COMMAND git -C ${PROJECT_SOURCE_DIR} log -1 --format=%ct
+    OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE status)
+  if(status EQUAL 0 AND epoch MATCHES "^[0-9]+$")
+    set(ENV{SOURCE_DATE_EPOCH} ${epoch})
+  endif()
+endif()
+# string(TIMESTAMP) reads SOURCE_DATE_EPOCH.
+string(TIMESTAMP TARVIK_RELEASE_DATE "%Y-%m-%d" UTC)
+string(TIMESTAMP TARVIK_RELEASE_DATE_RFC2822 "%a, %d %b %Y %H:%M:%S +0000" UTC)
+
 set(TARVIK_GENERATED_DIR ${PROJECT_BINARY_DIR}/generated)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/version.h.in ${TARVIK_GENERATED_DIR}/tarvik/version.h @ONLY)
 

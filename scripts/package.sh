@@ -1,28 +1,32 @@
 #!/usr/bin/env bash
 # Sets up the machine and builds both packages into build/packages:
 #   tarvik-<version>-win32.zip      from the windows preset
-#   tarvik_<version>_<arch>.deb     from the native preset, with the windows preset's tarvik.exe
+#   tarvik_<version>_<arch>.deb     built in build/package with Debian's build flags, with
+#                                   the windows preset's tarvik.exe
 # and prints their paths, one a line, last.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
+. "$(dirname "$0")/lib.sh"
+cd "$tarvik_root"
+tarvik_interruptible package
+tarvik_setup
 
-# Unprivileged, the set-up only checks: it names what is missing, or passes.
-if [ "$(id -u)" -eq 0 ]; then bash scripts/setup.sh
-elif command -v sudo >/dev/null; then sudo bash scripts/setup.sh
-else bash scripts/setup.sh
-fi
+out=build/packages
+tarvik_step cmake --preset windows >/dev/null
+tarvik_step cmake --build --preset windows --target tarvik tarvik-id
 
-out=$root/build/packages
-cmake --preset windows >/dev/null
-cmake --build --preset windows --target tarvik tarvik-id
-cmake --preset native -DTARVIK_WINDOWS_EXE="$root/build/windows/app/tarvik.exe" >/dev/null
-cmake --build --preset native --target tarvik-id tarvik_package_files
+# The distribution's hardening, as a Debian package of its own would be built: the
+# preprocessor's flags ride on the compiler's, since CMake reads no CPPFLAGS.
+flags() { DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"; }
+tarvik_step cmake -S . -B build/package -G Ninja -DCMAKE_BUILD_TYPE=None -DTARVIK_BUILD_TESTS=OFF \
+  -DCMAKE_CXX_FLAGS="$(flags CPPFLAGS) $(flags CXXFLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)" \
+  -DTARVIK_WINDOWS_EXE="$tarvik_root/build/windows/app/tarvik.exe" >/dev/null
+tarvik_step cmake --build build/package --target tarvik-id tarvik_package_files
 
 rm -rf "$out"
-for preset in windows native; do
-  cpack --config "build/$preset/CPackConfig.cmake" -B "$out" >"$out.$preset.log" 2>&1 \
-    || { cat "$out.$preset.log" >&2; exit 1; }
+mkdir -p "$out"
+for build in windows package; do
+  tarvik_step cpack --config "build/$build/CPackConfig.cmake" -B "$out" >"$TMPDIR/cpack.log" 2>&1 \
+    || { cat "$TMPDIR/cpack.log" >&2; exit 1; }
 done
-rm -rf "$out/_CPack_Packages" "$out".*.log
+rm -rf "$out/_CPack_Packages"
 ls -d "$out"/*.zip "$out"/*.deb

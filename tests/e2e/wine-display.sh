@@ -1,6 +1,7 @@
 # Shell functions for running Windows window programs under Wine on an X display of
 # their own: a private Xvfb server and a prefix whose programs share one virtual
-# desktop. Sourced by run-e2e.sh and scripts/run.sh; the caller sets WINEPREFIX.
+# desktop. Sourced by run-e2e.sh, scripts/run.sh and tests/packages.sh; the caller sets
+# WINEPREFIX, and calls stop_wine_display on the way out, however it leaves.
 
 e2e_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 wine_run=$e2e_dir/../../scripts/wine-run
@@ -14,14 +15,14 @@ since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; }
 # Starts Xvfb on a free display, sets DISPLAY and xvfb_pid. $1: a scratch directory.
 start_xvfb() {
   local scratch=$1
-  # Xvfb picks the display number itself and reports it on the descriptor.
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" >"$scratch/xvfb.log" 2>&1 &
+  # Xvfb picks the display number itself and reports it on the descriptor. In a session
+  # of its own, a Ctrl+C on the terminal reaches it only through its caller's clean-up,
+  # after its clients: they would otherwise report the lost connection on the way out.
+  setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" >"$scratch/xvfb.log" 2>&1 &
   xvfb_pid=$!
-  local _
-  for _ in $(seq 100); do
-    [ -s "$scratch/display" ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.1
+  # Waits as long as the server lives: it either writes the number or dies saying why.
+  while [ ! -s "$scratch/display" ] && kill -0 "$xvfb_pid" 2>/dev/null; do
+    sleep 0.05
   done
   if [ ! -s "$scratch/display" ]; then
     echo "Xvfb did not start:" >&2
@@ -31,12 +32,20 @@ start_xvfb() {
   export DISPLAY=:$(head -n1 "$scratch/display")
 }
 
+# SIGTERM, after which the server removes its lock file and socket; killed outright it
+# would leave both in /tmp.
 stop_xvfb() {
   if [ -n "${xvfb_pid:-}" ]; then
     kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
     xvfb_pid=
   fi
   return 0
+}
+
+# Ends the prefix's programs and its server, then the display they were drawing on.
+stop_wine_display() {
+  [ -z "${WINEPREFIX:-}" ] || wineserver -k 2>/dev/null
+  stop_xvfb
 }
 
 # Creates the prefix if need be and gives it Wine's own fonts. $1: a scratch directory.
