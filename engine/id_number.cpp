@@ -56,4 +56,15 @@ void IdFold::AddAscii(const char* bytes, std::size_t count) {
   }
 }
 
+const char* IdFold::AddAsciiRun(const char* bytes, const char* end) {
+  uint32_t h = h_;
+  for (; bytes != end; ++bytes) {
+    const auto byte = static_cast<unsigned char>(*bytes);
+    if (byte == '\n' || byte == '\r' || byte >= 0x80) break;
+    h = h * 101u + (static_cast<unsigned>(byte - 'A') < 26u ? byte + ('a' - 'A') : byte);
+  }
+  h_ = h;
+  return bytes;
+}
+
 }  // namespace tarvik

@@ -40,6 +40,12 @@ class IdFold {
   /// where the platform's codes allow.
   void AddAscii(const char* bytes, std::size_t count);
 
+  /// Folds ASCII bytes from `bytes` up to the first '\n', '\r' or byte >= 0x80, or `end`,
+  /// whichever comes first, and returns where it stopped (`end` if it folded everything).
+  /// A reader finds the line end, checks for ASCII and folds in this one pass; A-Z are
+  /// lowered byte-wise and every other byte is its own code.
+  const char* AddAsciiRun(const char* bytes, const char* end);
+
   /// The id number of everything added since construction or Restart (0 for nothing).
   uint32_t Value() const { return h_; }
 

@@ -183,6 +183,25 @@ TEST(IdFold, PiecesSplitAnywhereFoldLikeTheWholeText) {
   }
 }
 
+TEST(IdFold, AsciiRunsStopAtALineEndOrANonAsciiByte) {
+  // Stops of every kind at random places in texts of every byte, A-Z included.
+  std::mt19937 random(14);
+  std::uniform_int_distribution<int> length(0, 300), ascii(0, 0x7F), stop(0, 3);
+  const char stops[] = {'\n', '\r', '\x80', '\xFF'};
+  IdFold fold;
+  for (int i = 0; i < 3000; ++i) {
+    std::string bytes(static_cast<size_t>(length(random)), ' ');
+    for (char& c : bytes) c = static_cast<char>(ascii(random));
+    for (char& c : bytes) if (c == '\n' || c == '\r') c = 'Q';
+    const size_t at = std::uniform_int_distribution<size_t>(0, bytes.size())(random);
+    if (at < bytes.size()) bytes[at] = stops[stop(random)];
+    fold.Restart();
+    const char* stopped = fold.AddAsciiRun(bytes.data(), bytes.data() + bytes.size());
+    ASSERT_EQ(stopped - bytes.data(), static_cast<std::ptrdiff_t>(at)) << "text number " << i;
+    ASSERT_EQ(fold.Value(), ReferenceFold(text::LowerCase(U16(bytes.substr(0, at))))) << "text number " << i;
+  }
+}
+
 TEST(WriteUnsignedText, WritesTheDigitsAndNothingMore) {
   struct Case { uint32_t n; std::string_view text; };
   const Case cases[] = {{0, "0"}, {9, "9"}, {10, "10"}, {1000000000, "1000000000"}, {4294967295, "4294967295"}};
