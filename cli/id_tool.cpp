@@ -85,7 +85,7 @@ class AnswerBuffer {
 
   void PutNumber(uint32_t value) {
     if (kOutputBlock - size_ < kMaxUnsignedDigits + 1) Flush();
-    size_ += WriteUnsignedText(value, bytes_ + size_);
+    size_ += UnsignedText(static_cast<int32_t>(value), bytes_ + size_);
     bytes_[size_++] = '\n';
   }
 
