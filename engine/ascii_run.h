@@ -80,35 +80,31 @@ template <typename Ops>
   const auto windowFactor = Ops::Broadcast(kWindowPowers.up[kWidth]);
   // The value so far weighs 1 in the last lane: it is multiplied like every lane after it.
   auto lanes = Ops::Start(h);
-  for (;;) {
-    const auto left = static_cast<std::size_t>(end - bytes);
-    typename Ops::Window window;
-    uint32_t stops;
-    if (left >= kWidth) {
-      window = Ops::Load(bytes);
-      stops = Ops::Stops(window);
-    } else {
-      // The last bytes are copied, so that no load reaches past end; a stop just after
-      // them ends the run at end.
-      alignas(32) char last[kWidth] = {};
-      __builtin_memcpy(last, bytes, left);
-      window = Ops::Load(last);
-      stops = Ops::Stops(window) | uint32_t{1} << left;
-    }
-    if (stops == 0) {
-      lanes = Ops::Add(Ops::Multiply(lanes, windowFactor), Ops::Groups(Ops::Lower(window)));
-      bytes += kWidth;
-      continue;
-    }
-    const auto kept = static_cast<unsigned>(__builtin_ctz(stops));
-    // The kWidth - kept zeros after the kept bytes multiplied their fold by 101 once each;
-    // 101's inverse as many times takes that back.
-    const auto tail = Ops::Groups(Ops::Lower(Ops::KeepFirst(window, kept)));
-    lanes = Ops::Add(Ops::Multiply(lanes, Ops::Broadcast(kWindowPowers.up[kept])),
-                     Ops::Multiply(tail, Ops::Broadcast(kWindowPowers.down[kWidth - kept])));
-    h = Ops::Sum(lanes);
-    return bytes + kept;
+  typename Ops::Window window;
+  uint32_t stops = 0;
+  for (auto windows = static_cast<std::size_t>(end - bytes) / kWidth; windows > 0; --windows, bytes += kWidth) {
+    window = Ops::Load(bytes);
+    stops = Ops::Stops(window);
+    if (stops != 0) break;
+    lanes = Ops::Add(Ops::Multiply(lanes, windowFactor), Ops::Groups(Ops::Lower(window)));
   }
+  if (stops == 0) {
+    // The last bytes are copied, so that no load reaches past end; a stop just after
+    // them ends the run at end.
+    const auto left = static_cast<std::size_t>(end - bytes);
+    alignas(32) char last[kWidth] = {};
+    __builtin_memcpy(last, bytes, left);
+    window = Ops::Load(last);
+    stops = Ops::Stops(window) | uint32_t{1} << left;
+  }
+  const auto kept = static_cast<unsigned>(__builtin_ctz(stops));
+  // The kWidth - kept zeros after the kept bytes multiplied their fold by 101 once each;
+  // 101's inverse as many times takes that back.
+  const auto tail = Ops::Groups(Ops::Lower(Ops::KeepFirst(window, kept)));
+  lanes = Ops::Add(Ops::Multiply(lanes, Ops::Broadcast(kWindowPowers.up[kept])),
+                   Ops::Multiply(tail, Ops::Broadcast(kWindowPowers.down[kWidth - kept])));
+  h = Ops::Sum(lanes);
+  return bytes + kept;
 }
 
 }  // namespace tarvik::detail

@@ -1,7 +1,5 @@
 #include "engine/id_number.h"
 
-#include <iterator>
-
 namespace tarvik {
 namespace {
 
@@ -35,18 +33,9 @@ void IdFold::Add(char16_t* units, std::size_t count) {
 }
 
 void IdFold::AddAscii(const char* bytes, std::size_t count) {
-  if constexpr (!text::LowerCodes::kNeedsPrepare) {
-    h_ = Fold(h_, reinterpret_cast<const unsigned char*>(bytes), count, codes_);
-  } else {
-    // The system lowers UTF-16 only: widen a piece at a time.
-    char16_t units[256];
-    while (count > 0) {
-      const std::size_t piece = count < std::size(units) ? count : std::size(units);
-      for (std::size_t i = 0; i < piece; ++i) units[i] = static_cast<unsigned char>(bytes[i]);
-      Add(units, piece);
-      bytes += piece;
-      count -= piece;
-    }
+  // The runs stop at CR and LF too, which are their own codes like every ASCII byte.
+  for (const char* const end = bytes + count; (bytes = AddAsciiRun(bytes, end)) != end; ++bytes) {
+    h_ = static_cast<uint32_t>(AddWrapped(Times101(static_cast<int32_t>(h_)), static_cast<unsigned char>(*bytes)));
   }
 }
 

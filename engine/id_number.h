@@ -42,8 +42,7 @@ class IdFold {
   void Add(char16_t* units, std::size_t count);
 
   /// Folds in the next `count` bytes, each below 0x80 and so the UTF-16 unit of the
-  /// same value: ASCII text straight from a byte stream, without widening it first
-  /// where the platform's codes allow.
+  /// same value: ASCII text straight from a byte stream, without widening it first.
   void AddAscii(const char* bytes, std::size_t count);
 
   /// Folds ASCII bytes from `bytes` up to the first '\n', '\r' or byte >= 0x80, or `end`,
