@@ -1,8 +1,12 @@
-// IdFold::AddAsciiRun and the choice of its kernel, in a file of their own so that a
-// program folding only UTF-16 links none of the kernels.
+// IdFold::AddAsciiRun, AddAscii over it, and the choice of the kernel, in a file of
+// their own so that a program folding only UTF-16 links none of the kernels.
 #include "engine/ascii_run.h"
 
 #include <atomic>
+
+#ifdef TARVIK_X86_KERNELS
+#include <cpuid.h>
+#endif
 
 #include "engine/id_number.h"
 
@@ -21,14 +25,34 @@ const char* FoldAsciiRunBytewise(uint32_t& h, const char* bytes, const char* end
   return bytes;
 }
 
+#ifdef TARVIK_X86_KERNELS
+namespace {
+
+// Asked of the processor itself rather than through the compiler's runtime, whose
+// table of every feature would weigh more than the kernels.
+bool HasSse2() {
+  unsigned a, b, c, d;
+  return __get_cpuid(1, &a, &b, &c, &d) && (d & bit_SSE2);
+}
+
+bool HasAvx2() {
+  unsigned a, b, c, d;
+  if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & bit_OSXSAVE) || !(c & bit_AVX)) return false;
+  // The system must save the wide registers on a switch, or they are not ours to use.
+  unsigned saved, high;
+  __asm__("xgetbv" : "=a"(saved), "=d"(high) : "c"(0));
+  return (saved & 0x6) == 0x6 && __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_AVX2);
+}
+
+}  // namespace
+#endif
+
 std::size_t AsciiRunKernels(AsciiRunKernel (&kernels)[3]) {
   std::size_t count = 0;
   kernels[count++] = {"bytewise", FoldAsciiRunBytewise};
 #ifdef TARVIK_X86_KERNELS
-  // Run before any constructor of the program's may have, so the features are read here.
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("sse2")) kernels[count++] = {"sse2", FoldAsciiRunSse2};
-  if (__builtin_cpu_supports("avx2")) kernels[count++] = {"avx2", FoldAsciiRunAvx2};
+  if (HasSse2()) kernels[count++] = {"sse2", FoldAsciiRunSse2};
+  if (HasAvx2()) kernels[count++] = {"avx2", FoldAsciiRunAvx2};
 #endif
   return count;
 }
@@ -52,6 +76,13 @@ const char* ChooseAndFold(uint32_t& h, const char* bytes, const char* end) {
 
 const char* IdFold::AddAsciiRun(const char* bytes, const char* end) {
   return detail::chosen.load(std::memory_order_relaxed)(h_, bytes, end);
+}
+
+void IdFold::AddAscii(const char* bytes, std::size_t count) {
+  // The runs stop at CR and LF too, which are their own codes like every ASCII byte.
+  for (const char* const end = bytes + count; (bytes = AddAsciiRun(bytes, end)) != end; ++bytes) {
+    h_ = static_cast<uint32_t>(AddWrapped(Times101(static_cast<int32_t>(h_)), static_cast<unsigned char>(*bytes)));
+  }
 }
 
 }  // namespace tarvik

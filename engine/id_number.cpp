@@ -32,11 +32,4 @@ void IdFold::Add(char16_t* units, std::size_t count) {
   h_ = Fold(h_, units, count, codes_);
 }
 
-void IdFold::AddAscii(const char* bytes, std::size_t count) {
-  // The runs stop at CR and LF too, which are their own codes like every ASCII byte.
-  for (const char* const end = bytes + count; (bytes = AddAsciiRun(bytes, end)) != end; ++bytes) {
-    h_ = static_cast<uint32_t>(AddWrapped(Times101(static_cast<int32_t>(h_)), static_cast<unsigned char>(*bytes)));
-  }
-}
-
 }  // namespace tarvik
