@@ -65,46 +65,85 @@ constexpr WindowPowers MakeWindowPowers() {
 }
 inline constexpr WindowPowers kWindowPowers = MakeWindowPowers();
 
-// The kernel. Ops gives a window of kWidth bytes (16 or 32) and kWidth / 4 lanes of
-// 32 bits, one for each group of four bytes in a window: Load, Stops (a bit per '\n',
-// '\r' or byte >= 0x80), KeepFirst, Lower (A-Z only), Groups (each group's own fold,
-// c0 × 101^3 + c1 × 101^2 + c2 × 101 + c3), Multiply, Add, Start and Sum.
+// The bytes the kernels compare with and add, each repeated across a window. They are
+// read from here once per run: compilers like to build such constants in registers
+// instead, at three instructions each on every call, which a short line feels.
+struct alignas(32) ByteConstants {
+  char lineFeed[32], carriageReturn[32], upperShift[32], aboveUpper[32], caseBit[32];
+};
+constexpr ByteConstants MakeByteConstants() {
+  ByteConstants constants{};
+  for (int i = 0; i < 32; ++i) {
+    constants.lineFeed[i] = '\n';
+    constants.carriageReturn[i] = '\r';
+    // 'A' to 'Z' move to 102 to 127, the only bytes then above 101 read as signed.
+    constants.upperShift[i] = 0x7F - 'Z';
+    constants.aboveUpper[i] = 0x7F - 26;
+    constants.caseBit[i] = 0x20;
+  }
+  return constants;
+}
+inline constexpr ByteConstants kByteConstants = MakeByteConstants();
+
+// The kernel. An Ops, made once per run, gives a window of kWidth bytes (16 or 32) and
+// kWidth / 4 lanes of 32 bits, one for each group of four bytes in a window: Load,
+// Stops (a bit per '\n', '\r' or byte >= 0x80), Lower (A-Z only), KeepFirst, Groups
+// (each group's own fold, c0 × 101^3 + c1 × 101^2 + c2 × 101 + c3), Multiply, Add,
+// Start and Sum.
 //
 // Lane k holds the fold of group k of every window so far, as if each window were one
 // unit with the factor 101^kWidth; so one window costs one multiply and one add per
 // lane, and no step waits on more than the previous window. Sum weighs lane k by the
 // 101^(kWidth - 4 - 4k) of its place in a window and adds the lanes up.
+
+// Folds the lowered window's bytes before its first stop into the lanes, and the lanes
+// into h; returns where the run stopped.
 template <typename Ops>
-[[gnu::always_inline]] inline const char* FoldAsciiWindows(uint32_t& h, const char* bytes, const char* end) {
+[[gnu::always_inline]] inline const char* FoldLastWindow(const Ops& ops, uint32_t& h, typename Ops::Lanes lanes,
+                                                         typename Ops::Window lowered, uint32_t stops,
+                                                         const char* bytes) {
   constexpr unsigned kWidth = Ops::kWidth;
-  const auto windowFactor = Ops::Broadcast(kWindowPowers.up[kWidth]);
-  // The value so far weighs 1 in the last lane: it is multiplied like every lane after it.
-  auto lanes = Ops::Start(h);
-  typename Ops::Window window;
-  uint32_t stops = 0;
-  for (auto windows = static_cast<std::size_t>(end - bytes) / kWidth; windows > 0; --windows, bytes += kWidth) {
-    window = Ops::Load(bytes);
-    stops = Ops::Stops(window);
-    if (stops != 0) break;
-    lanes = Ops::Add(Ops::Multiply(lanes, windowFactor), Ops::Groups(Ops::Lower(window)));
-  }
-  if (stops == 0) {
-    // The last bytes are copied, so that no load reaches past end; a stop just after
-    // them ends the run at end.
-    const auto left = static_cast<std::size_t>(end - bytes);
-    alignas(32) char last[kWidth] = {};
-    __builtin_memcpy(last, bytes, left);
-    window = Ops::Load(last);
-    stops = Ops::Stops(window) | uint32_t{1} << left;
-  }
   const auto kept = static_cast<unsigned>(__builtin_ctz(stops));
   // The kWidth - kept zeros after the kept bytes multiplied their fold by 101 once each;
   // 101's inverse as many times takes that back.
-  const auto tail = Ops::Groups(Ops::Lower(Ops::KeepFirst(window, kept)));
-  lanes = Ops::Add(Ops::Multiply(lanes, Ops::Broadcast(kWindowPowers.up[kept])),
-                   Ops::Multiply(tail, Ops::Broadcast(kWindowPowers.down[kWidth - kept])));
-  h = Ops::Sum(lanes);
+  const auto tail = ops.Groups(ops.KeepFirst(lowered, kept));
+  lanes = ops.Add(ops.Multiply(lanes, ops.Broadcast(kWindowPowers.up[kept])),
+                  ops.Multiply(tail, ops.Broadcast(kWindowPowers.down[kWidth - kept])));
+  h = ops.Sum(lanes);
   return bytes + kept;
+}
+
+// The last bytes of a run, fewer than a window, copied into a window of zeros so that
+// no load reaches past the end; a stop just after them ends the run at end. Out of
+// line and reached by a jump, so that the common case keeps no registers for a call.
+template <typename Ops>
+[[gnu::noinline]] const char* FoldLastBytes(uint32_t& h, typename Ops::Lanes lanes, const char* bytes,
+                                            const char* end) {
+  const auto left = static_cast<std::size_t>(end - bytes);
+  char last[Ops::kWidth] = {};
+  __builtin_memcpy(last, bytes, left);
+  const Ops ops;
+  const auto window = ops.Load(last);
+  return FoldLastWindow(ops, h, lanes, ops.Lower(window), ops.Stops(window) | uint32_t{1} << left, bytes);
+}
+
+template <typename Ops>
+[[gnu::always_inline]] inline const char* FoldAsciiWindows(uint32_t& h, const char* bytes, const char* end) {
+  constexpr unsigned kWidth = Ops::kWidth;
+  const Ops ops;
+  const WindowPowers* powers = &kWindowPowers;  // read, like the byte constants
+  __asm__("" : "+r"(powers));
+  const auto windowFactor = ops.Broadcast(powers->up[kWidth]);
+  // The value so far weighs 1 in the last lane: it is multiplied like every lane after it.
+  auto lanes = ops.Start(h);
+  for (auto windows = static_cast<std::size_t>(end - bytes) / kWidth; windows > 0; --windows, bytes += kWidth) {
+    const auto window = ops.Load(bytes);
+    const uint32_t stops = ops.Stops(window);
+    const auto lowered = ops.Lower(window);
+    if (stops != 0) return FoldLastWindow(ops, h, lanes, lowered, stops, bytes);
+    lanes = ops.Add(ops.Multiply(lanes, windowFactor), ops.Groups(lowered));
+  }
+  return FoldLastBytes<Ops>(h, lanes, bytes, end);
 }
 
 }  // namespace tarvik::detail

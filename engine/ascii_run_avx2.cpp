@@ -12,14 +12,25 @@ struct Avx2 {
   using Window = __m256i;
   using Lanes = __m256i;
 
+  // Through a pointer the compiler cannot see into, so that it reads the constants.
+  [[gnu::always_inline]] Avx2() {
+    const ByteConstants* constants = &kByteConstants;
+    __asm__("" : "+r"(constants));
+    lineFeeds = Load(constants->lineFeed);
+    carriageReturns = Load(constants->carriageReturn);
+    upperShifts = Load(constants->upperShift);
+    aboveUpper = Load(constants->aboveUpper);
+    caseBits = Load(constants->caseBit);
+  }
+  Window lineFeeds, carriageReturns, upperShifts, aboveUpper, caseBits;
+
   [[gnu::always_inline]] static Window Load(const char* bytes) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
   }
 
-  [[gnu::always_inline]] static uint32_t Stops(Window w) {
+  [[gnu::always_inline]] uint32_t Stops(Window w) const {
     // The sign bit of each byte is its >= 0x80 already.
-    const __m256i ends =
-        _mm256_or_si256(_mm256_cmpeq_epi8(w, _mm256_set1_epi8('\n')), _mm256_cmpeq_epi8(w, _mm256_set1_epi8('\r')));
+    const Window ends = _mm256_or_si256(_mm256_cmpeq_epi8(w, lineFeeds), _mm256_cmpeq_epi8(w, carriageReturns));
     return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(ends, w)));
   }
 
@@ -30,11 +41,9 @@ struct Avx2 {
     return _mm256_and_si256(w, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kKeep + kWidth - count)));
   }
 
-  [[gnu::always_inline]] static Window Lower(Window w) {
-    // Signed bytes only: moved so that A-Z are the lowest 26, one compare finds them.
-    const __m256i moved = _mm256_add_epi8(w, _mm256_set1_epi8(static_cast<char>(0x80 - 'A')));
-    const __m256i upper = _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(0x80 + 26)), moved);
-    return _mm256_or_si256(w, _mm256_and_si256(upper, _mm256_set1_epi8(0x20)));
+  [[gnu::always_inline]] Window Lower(Window w) const {
+    const Window upper = _mm256_cmpgt_epi8(_mm256_add_epi8(w, upperShifts), aboveUpper);
+    return _mm256_or_si256(w, _mm256_and_si256(upper, caseBits));
   }
 
   [[gnu::always_inline]] static Lanes Groups(Window w) {

@@ -12,13 +12,25 @@ struct Sse2 {
   using Window = __m128i;
   using Lanes = __m128i;
 
+  // Through a pointer the compiler cannot see into, so that it reads the constants.
+  [[gnu::always_inline]] Sse2() {
+    const ByteConstants* constants = &kByteConstants;
+    __asm__("" : "+r"(constants));
+    lineFeeds = Load(constants->lineFeed);
+    carriageReturns = Load(constants->carriageReturn);
+    upperShifts = Load(constants->upperShift);
+    aboveUpper = Load(constants->aboveUpper);
+    caseBits = Load(constants->caseBit);
+  }
+  Window lineFeeds, carriageReturns, upperShifts, aboveUpper, caseBits;
+
   [[gnu::always_inline]] static Window Load(const char* bytes) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
   }
 
-  [[gnu::always_inline]] static uint32_t Stops(Window w) {
+  [[gnu::always_inline]] uint32_t Stops(Window w) const {
     // The sign bit of each byte is its >= 0x80 already.
-    const __m128i ends = _mm_or_si128(_mm_cmpeq_epi8(w, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(w, _mm_set1_epi8('\r')));
+    const Window ends = _mm_or_si128(_mm_cmpeq_epi8(w, lineFeeds), _mm_cmpeq_epi8(w, carriageReturns));
     return static_cast<uint32_t>(_mm_movemask_epi8(_mm_or_si128(ends, w)));
   }
 
@@ -28,11 +40,9 @@ struct Sse2 {
     return _mm_and_si128(w, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kKeep + kWidth - count)));
   }
 
-  [[gnu::always_inline]] static Window Lower(Window w) {
-    // Signed bytes only: moved so that A-Z are the lowest 26, one compare finds them.
-    const __m128i moved = _mm_add_epi8(w, _mm_set1_epi8(static_cast<char>(0x80 - 'A')));
-    const __m128i upper = _mm_cmplt_epi8(moved, _mm_set1_epi8(static_cast<char>(0x80 + 26)));
-    return _mm_or_si128(w, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
+  [[gnu::always_inline]] Window Lower(Window w) const {
+    const Window upper = _mm_cmpgt_epi8(_mm_add_epi8(w, upperShifts), aboveUpper);
+    return _mm_or_si128(w, _mm_and_si128(upper, caseBits));
   }
 
   [[gnu::always_inline]] static Lanes Groups(Window w) {
