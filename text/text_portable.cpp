@@ -73,21 +73,31 @@ struct SplitTable {
   bool tooMany = false;
 };
 
+// Each block is compared in full only with the kept blocks of the same fingerprint,
+// which keeps the work within what compilers evaluate.
 constexpr SplitTable Split(const std::array<uint8_t, 0x10000>& table) {
   SplitTable split;
-  const auto block = [&](std::size_t first) { return table.begin() + first * kLowerCodeBlockSize; };
+  uint64_t fingerprints[256] = {};
   for (std::size_t at = 0; at < split.blockOf.size(); ++at) {
+    const uint8_t* block = table.data() + at * kLowerCodeBlockSize;
+    uint64_t fingerprint = 0;
+    for (std::size_t i = 0; i < kLowerCodeBlockSize; ++i) fingerprint = fingerprint * 1099511628211u + block[i];
     std::size_t same = 0;
-    while (same < split.count &&
-           !std::equal(block(at), block(at) + kLowerCodeBlockSize, split.blocks.begin() + same * kLowerCodeBlockSize)) {
-      ++same;
+    for (; same < split.count; ++same) {
+      if (fingerprints[same] != fingerprint) continue;
+      const uint8_t* kept = split.blocks.data() + same * kLowerCodeBlockSize;
+      std::size_t i = 0;
+      while (i < kLowerCodeBlockSize && kept[i] == block[i]) ++i;
+      if (i == kLowerCodeBlockSize) break;
     }
     if (same == split.count) {
       if (split.count == 256) {
         split.tooMany = true;
         return split;
       }
-      std::copy(block(at), block(at) + kLowerCodeBlockSize, split.blocks.begin() + split.count++ * kLowerCodeBlockSize);
+      fingerprints[split.count] = fingerprint;
+      for (std::size_t i = 0; i < kLowerCodeBlockSize; ++i) split.blocks[split.count * kLowerCodeBlockSize + i] = block[i];
+      ++split.count;
     }
     split.blockOf[at] = static_cast<uint8_t>(same);
   }
