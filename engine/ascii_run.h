@@ -121,7 +121,7 @@ template <typename Ops>
                                             const char* end) {
   const auto left = static_cast<std::size_t>(end - bytes);
   char last[Ops::kWidth] = {};
-  __builtin_memcpy(last, bytes, left);
+  if (left > 0) __builtin_memcpy(last, bytes, left);  // an empty run may have no bytes at all
   const Ops ops;
   const auto window = ops.Load(last);
   return FoldLastWindow(ops, h, lanes, ops.Lower(window), ops.Stops(window) | uint32_t{1} << left, bytes);

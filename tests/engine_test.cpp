@@ -197,6 +197,11 @@ TEST(IdFold, AsciiRunsFoldLikeTheReferenceAndStopAtALineEndOrANonAsciiByte) {
   detail::AsciiRunKernel kernels[3];
   const size_t kernelCount = detail::AsciiRunKernels(kernels);
   ASSERT_EQ(std::string(kernels[0].name), "bytewise");
+  for (size_t k = 0; k < kernelCount; ++k) {
+    uint32_t h = 7;  // an empty text, as an empty view gives it, changes nothing
+    ASSERT_EQ(kernels[k].fold(h, nullptr, nullptr), nullptr) << kernels[k].name;
+    ASSERT_EQ(h, 7u) << kernels[k].name;
+  }
   std::mt19937 random(14);
   std::uniform_int_distribution<int> length(0, 200), ascii(0, 0x7F), stop(0, 3), offset(0, 31);
   std::uniform_int_distribution<uint32_t> any;
