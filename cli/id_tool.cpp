@@ -113,7 +113,7 @@ class BlockWriter {
   // An id number on a line of its own: what a file of addresses is answered with.
   void PutAnswer(uint32_t value) {
     if (kSize - size_ < kMaxUnsignedDigits + 1) Flush();
-    size_ += WriteUnsignedText(value, bytes_ + size_);
+    size_ += UnsignedText(static_cast<int32_t>(value), bytes_ + size_);
     bytes_[size_++] = '\n';
   }
 

@@ -63,9 +63,52 @@ constexpr std::array<uint8_t, 0x10000> LowerCodeTable() {
   return table;
 }
 
+// The table cut into blocks of kLowerCodeBlockSize codes, each distinct block kept
+// once: most of the units are letters of other scripts that code page 1252 has
+// nothing for, so whole blocks are '?' alike.
+struct SplitTable {
+  std::array<uint8_t, 0x10000 / kLowerCodeBlockSize> blockOf{};
+  std::array<uint8_t, 256 * kLowerCodeBlockSize> blocks{};  // as many as a byte numbers
+  std::size_t count = 0;
+  bool tooMany = false;
+};
+
+constexpr SplitTable Split(const std::array<uint8_t, 0x10000>& table) {
+  SplitTable split;
+  const auto block = [&](std::size_t first) { return table.begin() + first * kLowerCodeBlockSize; };
+  for (std::size_t at = 0; at < split.blockOf.size(); ++at) {
+    std::size_t same = 0;
+    while (same < split.count &&
+           !std::equal(block(at), block(at) + kLowerCodeBlockSize, split.blocks.begin() + same * kLowerCodeBlockSize)) {
+      ++same;
+    }
+    if (same == split.count) {
+      if (split.count == 256) {
+        split.tooMany = true;
+        return split;
+      }
+      std::copy(block(at), block(at) + kLowerCodeBlockSize, split.blocks.begin() + split.count++ * kLowerCodeBlockSize);
+    }
+    split.blockOf[at] = static_cast<uint8_t>(same);
+  }
+  return split;
+}
+
+constexpr SplitTable kSplit = Split(LowerCodeTable());
+static_assert(!kSplit.tooMany, "more distinct blocks than a byte numbers");
+static_assert(kSplit.count == kLowerCodeBlockCount,
+              "kLowerCodeBlockCount in text/text.h must be the number of distinct blocks the tables give");
+
+constexpr std::array<uint8_t, kLowerCodeBlockCount * kLowerCodeBlockSize> DistinctBlocks() {
+  std::array<uint8_t, kLowerCodeBlockCount * kLowerCodeBlockSize> blocks{};
+  std::copy(kSplit.blocks.begin(), kSplit.blocks.begin() + blocks.size(), blocks.begin());
+  return blocks;
+}
+
 }  // namespace
 
-constinit const std::array<uint8_t, 0x10000> kLowerCodeTable = LowerCodeTable();
+constinit const std::array<uint8_t, 0x10000 / kLowerCodeBlockSize> kLowerCodeBlockOf = kSplit.blockOf;
+constinit const std::array<uint8_t, kLowerCodeBlockCount * kLowerCodeBlockSize> kLowerCodeBlocks = DistinctBlocks();
 
 void LowerCaseInPlace(char16_t* units, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) units[i] = Lower(units[i]);
