@@ -506,7 +506,7 @@ TEST(IdToolFile, DescribesItselfAsPartOfTarvik) {
   EXPECT_EQ(VersionString(tool, L"ProductVersion"), Widen(TARVIK_VERSION_TEXT));
   EXPECT_EQ(VersionString(tool, L"OriginalFilename"), L"tarvik-id.exe");
   EXPECT_NE(VersionString(tool, L"FileDescription"), VersionString(window, L"FileDescription"));
-  for (const wchar_t* name : {L"CompanyName", L"LegalTrademarks", L"ProductName", L"Comments"}) {
+  for (const wchar_t* name : {L"CompanyName", L"LegalCopyright", L"LegalTrademarks", L"ProductName"}) {
     EXPECT_EQ(VersionString(tool, name), VersionString(window, name)) << name;
   }
   const HMODULE module = LoadLibraryExW(tool.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
