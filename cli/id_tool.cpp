@@ -73,7 +73,7 @@ class BlockWriter {
     if (kSize - size_ < text.size()) Flush();
     if (text.size() > kSize) {
       Send(text.data(), text.size());
-    } else {
+    } else if (!text.empty()) {  // an empty view may have no data to copy from
       std::memcpy(bytes_ + size_, text.data(), text.size());
       size_ += text.size();
     }
@@ -269,7 +269,13 @@ class LineReader {
         p = stop;
         if (p == end) break;
         if (*p == '\n' || (*p == '\r' && end - p > 1 && p[1] == '\n')) {
-          if (!EndLine(lineStart, p)) return false;
+          if (match_) {
+            if (!EndLine(lineStart, p)) return false;
+          } else {
+            // The common case, a line of ASCII: nothing to decode, report or keep.
+            out_.PutAnswer(fold_.Value());
+            NextLine();
+          }
           p += *p == '\n' ? 1 : 2;
           lineStart = p;
           continue;
@@ -370,18 +376,22 @@ class LineReader {
       out_.Put(line).Put("\n");
       matched_ = true;
     }
-    atInputStart_ = false;
-    ++line_;
-    lineOpen_ = false;
-    asciiBytes_ = 0;
-    fold_.Restart();
     if (decoding_) {
       decoding_ = bad_ = false;
       units_ = 0;
       decoder_.Restart();
     }
     held_.clear();
+    NextLine();
     return true;
+  }
+
+  void NextLine() {
+    atInputStart_ = false;
+    ++line_;
+    lineOpen_ = false;
+    asciiBytes_ = 0;
+    fold_.Restart();
   }
 
   Input& in_;

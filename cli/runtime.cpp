@@ -17,17 +17,18 @@
 
 namespace {
 
-[[noreturn]] void OutOfMemory() {
-  // Nothing is allocated on the way out: the message is a literal written straight
-  // to the descriptor, and the answers still buffered are lost, as the status says.
-  constexpr std::string_view kMessage = "tarvik-id: out of memory\n";
+// Nothing is allocated on the way out: the message is a literal written straight to
+// the descriptor, and the answers still buffered are lost, as the status says.
+[[noreturn]] void Fail(std::string_view message) {
 #ifdef _WIN32
-  _write(2, kMessage.data(), static_cast<unsigned>(kMessage.size()));
+  _write(2, message.data(), static_cast<unsigned>(message.size()));
 #else
-  [[maybe_unused]] const auto written = write(2, kMessage.data(), kMessage.size());
+  [[maybe_unused]] const auto written = write(2, message.data(), message.size());
 #endif
   std::_Exit(tarvik::cli::kBadInput);
 }
+
+[[noreturn]] void OutOfMemory() { Fail("tarvik-id: out of memory\n"); }
 
 }  // namespace
 
@@ -41,10 +42,13 @@ void operator delete[](void* memory) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
 
-// What the containers call when asked for more than they can hold: for this tool that
-// only happens when the memory is not there.
+// What the containers call when asked for more than they can hold, which for this
+// tool only happens when the memory is not there; and, in an unoptimised build, the
+// checks for misuse that optimisation proves never fail.
 namespace std {
 void __throw_bad_alloc() { OutOfMemory(); }
 void __throw_bad_array_new_length() { OutOfMemory(); }
 void __throw_length_error(const char*) { OutOfMemory(); }
+void __throw_logic_error(const char*) { Fail("tarvik-id: internal error (logic_error)\n"); }
+void __throw_out_of_range_fmt(const char*, ...) { Fail("tarvik-id: internal error (out_of_range)\n"); }
 }  // namespace std

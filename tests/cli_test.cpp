@@ -11,7 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <sstream>
+#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -435,51 +435,25 @@ TEST(IdTool, AgreesWithTheEngineOnRandomLines) {
   }
 }
 
-// The options --help lists, each with the name of its value if it takes one.
-std::vector<std::string> HelpOptions(const std::string& help) {
+// Each option a text lists, with the name of its value if it takes one: the first
+// match group of `item`, the value's name the second, escaped hyphens made plain.
+std::vector<std::string> Options(const std::string& text, const std::regex& item) {
   std::vector<std::string> options;
-  std::istringstream lines(help);
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.starts_with("  -")) continue;
-    std::istringstream words(line);
-    std::string option, next;
-    words >> option >> next;
-    const bool isValue = !next.empty() && next.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ") == std::string::npos;
-    options.push_back(isValue ? option + " " + next : option);
-  }
-  return options;
-}
-
-// The tags of the manual page's OPTIONS list, with the markup taken out.
-std::vector<std::string> ManualOptions(const std::string& page) {
-  std::vector<std::string> options;
-  std::istringstream lines(page);
-  bool inOptions = false, isTag = false;
-  for (std::string line; std::getline(lines, line);) {
-    if (line.starts_with(".SH")) {
-      inOptions = line == ".SH OPTIONS";
-    } else if (inOptions && line == ".TP") {
-      isTag = true;
-    } else if (isTag) {
-      isTag = false;
-      std::string tag;
-      for (const char c : line.substr(line.find(' ') + 1)) {
-        if (c != '"' && c != '\\') tag += c;
-      }
-      std::istringstream words(tag);
-      std::string word, joined;
-      while (words >> word) joined += (joined.empty() ? "" : " ") + word;
-      options.push_back(joined);
-    }
+  for (std::sregex_iterator match(text.begin(), text.end(), item), end; match != end; ++match) {
+    const std::string option = std::regex_replace((*match)[1].str(), std::regex(R"(\\-)"), "-");
+    options.push_back((*match)[2].matched ? option + " " + (*match)[2].str() : option);
   }
   return options;
 }
 
 TEST(IdTool, HelpAndManualPageListTheSameOptions) {
-  const auto help = RunInProcess({u"--help"}, "");
-  const std::vector<std::string> options = HelpOptions(help.out);
-  EXPECT_EQ(options, ManualOptions(ReadFile(TARVIK_MANUAL_PATH))) << TARVIK_MANUAL_PATH;
-  EXPECT_NE(std::find(options.begin(), options.end(), "--match NUMBER"), options.end()) << help.out;
+  const std::string help = RunInProcess({u"--help"}, "").out, page = ReadFile(TARVIK_MANUAL_PATH);
+  // The manual page's list is its OPTIONS section: a .TP, then the option in bold.
+  const std::size_t from = page.find("\n.SH OPTIONS\n"), to = page.find("\n.SH", from + 1);
+  const std::vector<std::string> options = Options(help, std::regex(R"(\n  (-\S*)(?: ([A-Z]+))?)"));
+  EXPECT_EQ(options, Options(page.substr(from, to - from), std::regex(R"re(\n\.TP\n\.BI? ([^ \n"]+)(?: " ([A-Z]+)")?)re")))
+      << TARVIK_MANUAL_PATH;
+  EXPECT_NE(std::find(options.begin(), options.end(), "--match NUMBER"), options.end()) << help;
 }
 
 #ifdef _WIN32
@@ -506,7 +480,7 @@ TEST(IdToolFile, DescribesItselfAsPartOfTarvik) {
   EXPECT_EQ(VersionString(tool, L"ProductVersion"), Widen(TARVIK_VERSION_TEXT));
   EXPECT_EQ(VersionString(tool, L"OriginalFilename"), L"tarvik-id.exe");
   EXPECT_NE(VersionString(tool, L"FileDescription"), VersionString(window, L"FileDescription"));
-  for (const wchar_t* name : {L"CompanyName", L"LegalTrademarks", L"ProductName", L"Comments"}) {
+  for (const wchar_t* name : {L"CompanyName", L"LegalCopyright", L"LegalTrademarks", L"ProductName"}) {
     EXPECT_EQ(VersionString(tool, name), VersionString(window, name)) << name;
   }
   const HMODULE module = LoadLibraryExW(tool.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
