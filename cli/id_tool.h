@@ -54,9 +54,10 @@ class Output {
 /// a stream fails.
 ///
 /// Lines are read in blocks and folded as they arrive, in constant memory whatever
-/// their length (with --match, a line longer than a block is kept until its end). Answers are written in blocks, and whenever every line read so far
-/// is answered and more input is to be read, so the tool can sit at the end of an
-/// interactive pipe.
+/// their length (with --match, a line that spans blocks is kept until its end, so
+/// memory grows with the longest). Answers are written in blocks, and whenever every
+/// line read so far is answered and more input is to be read, so the tool can sit at
+/// the end of an interactive pipe.
 ExitStatus RunIdTool(const std::vector<Argument>& arguments, Input& in, Output& out, Output& err);
 
 }  // namespace tarvik::cli
