@@ -1,5 +1,5 @@
-// IdFold::AddAsciiRun, AddAscii over it, and the choice of the kernel, in a file of
-// their own so that a program folding only UTF-16 links none of the kernels.
+// IdFold::AddAsciiRun, AddAscii over it, and the choice of the kernels, in a file of
+// their own so that a program folding only UTF-16 through the system links none.
 #include "engine/ascii_run.h"
 
 #include <atomic>
@@ -23,6 +23,16 @@ const char* FoldAsciiRunBytewise(uint32_t& h, const char* bytes, const char* end
   }
   h = static_cast<uint32_t>(value);
   return bytes;
+}
+
+const char16_t* FoldAsciiUnitsUnitwise(uint32_t& h, const char16_t* units, const char16_t* end) {
+  int32_t value = static_cast<int32_t>(h);
+  for (; units != end && *units < 0x80; ++units) {
+    const bool upper = *units >= u'A' && *units <= u'Z';
+    value = AddWrapped(Times101(value), upper ? *units + ('a' - 'A') : *units);
+  }
+  h = static_cast<uint32_t>(value);
+  return units;
 }
 
 #ifdef TARVIK_X86_KERNELS
@@ -49,10 +59,10 @@ bool HasAvx2() {
 
 std::size_t AsciiRunKernels(AsciiRunKernel (&kernels)[3]) {
   std::size_t count = 0;
-  kernels[count++] = {"bytewise", FoldAsciiRunBytewise};
+  kernels[count++] = {"bytewise", FoldAsciiRunBytewise, FoldAsciiUnitsUnitwise};
 #ifdef TARVIK_X86_KERNELS
-  if (HasSse2()) kernels[count++] = {"sse2", FoldAsciiRunSse2};
-  if (HasAvx2()) kernels[count++] = {"avx2", FoldAsciiRunAvx2};
+  if (HasSse2()) kernels[count++] = {"sse2", FoldAsciiRunSse2, FoldAsciiUnitsSse2};
+  if (HasAvx2()) kernels[count++] = {"avx2", FoldAsciiRunAvx2, FoldAsciiUnitsAvx2};
 #endif
   return count;
 }
@@ -60,18 +70,35 @@ std::size_t AsciiRunKernels(AsciiRunKernel (&kernels)[3]) {
 namespace {
 
 const char* ChooseAndFold(uint32_t& h, const char* bytes, const char* end);
+const char16_t* ChooseAndFoldUnits(uint32_t& h, const char16_t* units, const char16_t* end);
 
 // The first call chooses; threads that race to it choose alike.
 std::atomic<AsciiRunFold> chosen{ChooseAndFold};
+std::atomic<AsciiUnitsFold> chosenForUnits{ChooseAndFoldUnits};
+
+AsciiRunKernel Widest() {
+  AsciiRunKernel kernels[3];
+  return kernels[AsciiRunKernels(kernels) - 1];
+}
 
 const char* ChooseAndFold(uint32_t& h, const char* bytes, const char* end) {
-  AsciiRunKernel kernels[3];
-  const AsciiRunFold best = kernels[AsciiRunKernels(kernels) - 1].fold;
+  const AsciiRunFold best = Widest().fold;
   chosen.store(best, std::memory_order_relaxed);
   return best(h, bytes, end);
 }
 
+const char16_t* ChooseAndFoldUnits(uint32_t& h, const char16_t* units, const char16_t* end) {
+  const AsciiUnitsFold best = Widest().foldUnits;
+  chosenForUnits.store(best, std::memory_order_relaxed);
+  return best(h, units, end);
+}
+
 }  // namespace
+
+const char16_t* FoldAsciiUnits(uint32_t& h, const char16_t* units, const char16_t* end) {
+  return chosenForUnits.load(std::memory_order_relaxed)(h, units, end);
+}
+
 }  // namespace detail
 
 const char* IdFold::AddAsciiRun(const char* bytes, const char* end) {

@@ -1,7 +1,7 @@
-// The fold of ASCII runs, inside the engine: the plain byte-at-a-time fold, and the one
-// kernel of vector windows that the instruction sets this machine has instantiate.
-// IdFold::AddAsciiRun takes the widest kernel the processor runs; the tests and benches
-// run every kernel against the plain fold.
+// The fold of ASCII runs, inside the engine: the plain fold a unit at a time, and the
+// one kernel of vector windows that the instruction sets this machine has instantiate,
+// for bytes and for UTF-16 units. IdFold takes the widest kernel the processor runs;
+// the tests and benches run every kernel against the plain fold.
 //
 // The ISA files are compiled for instruction sets that not every processor has, so
 // they use this header's functions in constants only and include no other header with
@@ -17,21 +17,32 @@ namespace tarvik::detail {
 /// `end`, and returns where it stopped: IdFold::AddAsciiRun's contract.
 using AsciiRunFold = const char* (*)(uint32_t& h, const char* bytes, const char* end);
 
-/// The reference: one byte, one step.
+/// Folds UTF-16 units below 0x80 into h, lowered as ASCII, up to the first unit >= 0x80
+/// or `end`, and returns where it stopped. CR and LF are characters like any other here.
+using AsciiUnitsFold = const char16_t* (*)(uint32_t& h, const char16_t* units, const char16_t* end);
+
+/// The references: one byte or unit, one step.
 const char* FoldAsciiRunBytewise(uint32_t& h, const char* bytes, const char* end);
+const char16_t* FoldAsciiUnitsUnitwise(uint32_t& h, const char16_t* units, const char16_t* end);
 
 struct AsciiRunKernel {
   const char* name;
   AsciiRunFold fold;
+  AsciiUnitsFold foldUnits;
 };
 
-/// Every kernel this processor can run, the byte-wise reference first and the one
-/// AddAsciiRun takes last. Returns how many it put in `kernels`.
+/// Every kernel this processor can run, the plain references first and the ones IdFold
+/// takes last. Returns how many it put in `kernels`.
 std::size_t AsciiRunKernels(AsciiRunKernel (&kernels)[3]);
+
+/// The widest kernel for units, chosen at the first call.
+const char16_t* FoldAsciiUnits(uint32_t& h, const char16_t* units, const char16_t* end);
 
 // Built on x86 only (TARVIK_X86_KERNELS).
 const char* FoldAsciiRunSse2(uint32_t& h, const char* bytes, const char* end);
 const char* FoldAsciiRunAvx2(uint32_t& h, const char* bytes, const char* end);
+const char16_t* FoldAsciiUnitsSse2(uint32_t& h, const char16_t* units, const char16_t* end);
+const char16_t* FoldAsciiUnitsAvx2(uint32_t& h, const char16_t* units, const char16_t* end);
 
 constexpr uint32_t Power101(unsigned n) {
   uint32_t power = 1;
@@ -70,6 +81,7 @@ inline constexpr WindowPowers kWindowPowers = MakeWindowPowers();
 // instead, at three instructions each on every call, which a short line feels.
 struct alignas(32) ByteConstants {
   char lineFeed[32], carriageReturn[32], upperShift[32], aboveUpper[32], caseBit[32];
+  char unitCeiling[32];  // 0x80 in each 16-bit unit, where narrowed units stop
 };
 constexpr ByteConstants MakeByteConstants() {
   ByteConstants constants{};
@@ -80,16 +92,17 @@ constexpr ByteConstants MakeByteConstants() {
     constants.upperShift[i] = 0x7F - 'Z';
     constants.aboveUpper[i] = 0x7F - 26;
     constants.caseBit[i] = 0x20;
+    constants.unitCeiling[i] = static_cast<char>(i % 2 == 0 ? 0x80 : 0);
   }
   return constants;
 }
 inline constexpr ByteConstants kByteConstants = MakeByteConstants();
 
-// The kernel. An Ops, made once per run, gives a window of kWidth bytes (16 or 32) and
-// kWidth / 4 lanes of 32 bits, one for each group of four bytes in a window: Load,
-// Stops (a bit per '\n', '\r' or byte >= 0x80), Lower (A-Z only), KeepFirst, Groups
-// (each group's own fold, c0 × 101^3 + c1 × 101^2 + c2 × 101 + c3), Multiply, Add,
-// Start and Sum.
+// The kernel. An Ops, made once per run, gives a window of kWidth bytes (16 or 32),
+// loaded from as many Units (bytes, or UTF-16 units narrowed to bytes), and kWidth / 4
+// lanes of 32 bits, one for each group of four bytes in a window: Load, Stops (a bit
+// per byte that ends the run), Lower (A-Z only), KeepFirst, Groups (each group's own
+// fold, c0 × 101^3 + c1 × 101^2 + c2 × 101 + c3), Multiply, Add, Start and Sum.
 //
 // Lane k holds the fold of group k of every window so far, as if each window were one
 // unit with the factor 101^kWidth; so one window costs one multiply and one add per
@@ -99,9 +112,9 @@ inline constexpr ByteConstants kByteConstants = MakeByteConstants();
 // Folds the lowered window's bytes before its first stop into the lanes, and the lanes
 // into h; returns where the run stopped.
 template <typename Ops>
-[[gnu::always_inline]] inline const char* FoldLastWindow(const Ops& ops, uint32_t& h, typename Ops::Lanes lanes,
+[[gnu::always_inline]] inline const typename Ops::Unit* FoldLastWindow(const Ops& ops, uint32_t& h, typename Ops::Lanes lanes,
                                                          typename Ops::Window lowered, uint32_t stops,
-                                                         const char* bytes) {
+                                                         const typename Ops::Unit* bytes) {
   constexpr unsigned kWidth = Ops::kWidth;
   const auto kept = static_cast<unsigned>(__builtin_ctz(stops));
   // The kWidth - kept zeros after the kept bytes multiplied their fold by 101 once each;
@@ -117,18 +130,20 @@ template <typename Ops>
 // no load reaches past the end; a stop just after them ends the run at end. Out of
 // line and reached by a jump, so that the common case keeps no registers for a call.
 template <typename Ops>
-[[gnu::noinline]] const char* FoldLastBytes(uint32_t& h, typename Ops::Lanes lanes, const char* bytes,
-                                            const char* end) {
+[[gnu::noinline]] const typename Ops::Unit* FoldLastBytes(uint32_t& h, typename Ops::Lanes lanes,
+                                                          const typename Ops::Unit* bytes,
+                                                          const typename Ops::Unit* end) {
   const auto left = static_cast<std::size_t>(end - bytes);
-  char last[Ops::kWidth] = {};
-  if (left > 0) __builtin_memcpy(last, bytes, left);  // an empty run may have no bytes at all
+  typename Ops::Unit last[Ops::kWidth] = {};
+  if (left > 0) __builtin_memcpy(last, bytes, left * sizeof *bytes);  // an empty run may have none
   const Ops ops;
   const auto window = ops.Load(last);
   return FoldLastWindow(ops, h, lanes, ops.Lower(window), ops.Stops(window) | uint32_t{1} << left, bytes);
 }
 
 template <typename Ops>
-[[gnu::always_inline]] inline const char* FoldAsciiWindows(uint32_t& h, const char* bytes, const char* end) {
+[[gnu::always_inline]] inline const typename Ops::Unit* FoldAsciiWindows(uint32_t& h, const typename Ops::Unit* bytes,
+                                                                         const typename Ops::Unit* end) {
   constexpr unsigned kWidth = Ops::kWidth;
   const Ops ops;
   const WindowPowers* powers = &kWindowPowers;  // read, like the byte constants

@@ -8,6 +8,7 @@ namespace tarvik::detail {
 namespace {
 
 struct Avx2 {
+  using Unit = char;
   static constexpr unsigned kWidth = 32;
   using Window = __m256i;
   using Lanes = __m256i;
@@ -21,8 +22,9 @@ struct Avx2 {
     upperShifts = Load(constants->upperShift);
     aboveUpper = Load(constants->aboveUpper);
     caseBits = Load(constants->caseBit);
+    unitCeilings = Load(constants->unitCeiling);
   }
-  Window lineFeeds, carriageReturns, upperShifts, aboveUpper, caseBits;
+  Window lineFeeds, carriageReturns, upperShifts, aboveUpper, caseBits, unitCeilings;
 
   [[gnu::always_inline]] static Window Load(const char* bytes) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
@@ -76,10 +78,30 @@ struct Avx2 {
   }
 };
 
+// UTF-16 units narrowed to bytes, none above 0x80, so that every unit past ASCII stops
+// the run; CR and LF do not.
+struct Avx2Units : Avx2 {
+  using Unit = char16_t;
+
+  [[gnu::always_inline]] Window Load(const char16_t* units) const {
+    const __m256i low = _mm256_min_epu16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(units)), unitCeilings);
+    const __m256i high =
+        _mm256_min_epu16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(units + 16)), unitCeilings);
+    // Packing keeps to each half of a register; the permute puts the quarters in order.
+    return _mm256_permute4x64_epi64(_mm256_packus_epi16(low, high), _MM_SHUFFLE(3, 1, 2, 0));
+  }
+
+  [[gnu::always_inline]] static uint32_t Stops(Window w) { return static_cast<uint32_t>(_mm256_movemask_epi8(w)); }
+};
+
 }  // namespace
 
 const char* FoldAsciiRunAvx2(uint32_t& h, const char* bytes, const char* end) {
   return FoldAsciiWindows<Avx2>(h, bytes, end);
+}
+
+const char16_t* FoldAsciiUnitsAvx2(uint32_t& h, const char16_t* units, const char16_t* end) {
+  return FoldAsciiWindows<Avx2Units>(h, units, end);
 }
 
 }  // namespace tarvik::detail

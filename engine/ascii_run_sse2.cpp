@@ -8,6 +8,7 @@ namespace tarvik::detail {
 namespace {
 
 struct Sse2 {
+  using Unit = char;
   static constexpr unsigned kWidth = 16;
   using Window = __m128i;
   using Lanes = __m128i;
@@ -21,8 +22,9 @@ struct Sse2 {
     upperShifts = Load(constants->upperShift);
     aboveUpper = Load(constants->aboveUpper);
     caseBits = Load(constants->caseBit);
+    unitCeilings = Load(constants->unitCeiling);
   }
-  Window lineFeeds, carriageReturns, upperShifts, aboveUpper, caseBits;
+  Window lineFeeds, carriageReturns, upperShifts, aboveUpper, caseBits, unitCeilings;
 
   [[gnu::always_inline]] static Window Load(const char* bytes) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
@@ -76,10 +78,30 @@ struct Sse2 {
   }
 };
 
+// UTF-16 units narrowed to bytes, none above 0x80, so that every unit past ASCII stops
+// the run; CR and LF do not.
+struct Sse2Units : Sse2 {
+  using Unit = char16_t;
+
+  [[gnu::always_inline]] Window Load(const char16_t* units) const {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + 8));
+    // SSE2 has no unsigned minimum of 16 bits: min(u, 0x80) is u less what u exceeds 0x80 by.
+    return _mm_packus_epi16(_mm_sub_epi16(low, _mm_subs_epu16(low, unitCeilings)),
+                            _mm_sub_epi16(high, _mm_subs_epu16(high, unitCeilings)));
+  }
+
+  [[gnu::always_inline]] static uint32_t Stops(Window w) { return static_cast<uint32_t>(_mm_movemask_epi8(w)); }
+};
+
 }  // namespace
 
 const char* FoldAsciiRunSse2(uint32_t& h, const char* bytes, const char* end) {
   return FoldAsciiWindows<Sse2>(h, bytes, end);
+}
+
+const char16_t* FoldAsciiUnitsSse2(uint32_t& h, const char16_t* units, const char16_t* end) {
+  return FoldAsciiWindows<Sse2Units>(h, units, end);
 }
 
 }  // namespace tarvik::detail

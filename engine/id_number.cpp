@@ -1,5 +1,9 @@
 #include "engine/id_number.h"
 
+#include <algorithm>
+
+#include "engine/ascii_run.h"
+
 namespace tarvik {
 namespace {
 
@@ -29,7 +33,20 @@ uint32_t Fold(uint32_t h, const Unit* units, std::size_t count, text::LowerCodes
 
 void IdFold::Add(char16_t* units, std::size_t count) {
   codes_.Prepare(units, count);
-  h_ = Fold(h_, units, count, codes_);
+  if constexpr (text::LowerCodes::kNeedsPrepare) {
+    h_ = Fold(h_, units, count, codes_);
+  } else {
+    // ASCII through the vector windows, the rest through the table: each unit past
+    // ASCII and a stretch after it, so that a text of another script, with a space or
+    // a dot here and there, does not go back to the windows for every unit of ASCII.
+    constexpr std::size_t kStretch = 64;
+    for (const char16_t *next = units, *const end = units + count; next != end;) {
+      next = detail::FoldAsciiUnits(h_, next, end);
+      const std::size_t stretch = std::min(static_cast<std::size_t>(end - next), kStretch);
+      h_ = Fold(h_, next, stretch, codes_);
+      next += stretch;
+    }
+  }
 }
 
 }  // namespace tarvik

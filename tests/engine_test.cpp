@@ -169,7 +169,8 @@ TEST(IdFold, PiecesSplitAnywhereFoldLikeTheWholeText) {
   IdFold fold;
   for (int i = 0; i < 2000; ++i) {
     std::u16string address(static_cast<size_t>(length(random)), u' ');
-    for (char16_t& c : address) c = static_cast<char16_t>(i % 2 ? unit(random) : ascii(random));
+    // Even texts are ASCII; odd ones any units, or ASCII with a few others among it.
+    for (char16_t& c : address) c = static_cast<char16_t>(i % 2 == 0 || (i % 4 == 3 && random() % 16) ? ascii(random) : unit(random));
     std::u16string pieces = address;
     const std::string bytes(address.begin(), address.end());  // the ASCII texts as bytes
     fold.Restart();
@@ -200,6 +201,7 @@ TEST(IdFold, AsciiRunsFoldLikeTheReferenceAndStopAtALineEndOrANonAsciiByte) {
   for (size_t k = 0; k < kernelCount; ++k) {
     uint32_t h = 7;  // an empty text, as an empty view gives it, changes nothing
     ASSERT_EQ(kernels[k].fold(h, nullptr, nullptr), nullptr) << kernels[k].name;
+    ASSERT_EQ(kernels[k].foldUnits(h, nullptr, nullptr), nullptr) << kernels[k].name;
     ASSERT_EQ(h, 7u) << kernels[k].name;
   }
   std::mt19937 random(14);
@@ -224,11 +226,23 @@ TEST(IdFold, AsciiRunsFoldLikeTheReferenceAndStopAtALineEndOrANonAsciiByte) {
     const uint32_t carried = any(random);
     expected = carried;
     detail::FoldAsciiRunBytewise(expected, bytes, bytes + size);
+    // The same as UTF-16 units, where CR and LF are no stops but every unit past ASCII
+    // is, those that narrowing to bytes could take for ASCII above all.
+    std::vector<char16_t> unitBuffer(buffer.begin(), buffer.end());
+    const char16_t nonAscii[] = {0x80, 0xFF, 0x100, 0x7FFF, 0x8000, 0xFFFF};
+    if (at < size) unitBuffer[start + at] = nonAscii[static_cast<size_t>(at) % std::size(nonAscii)];
+    const char16_t* units = unitBuffer.data() + start;
+    uint32_t expectedForUnits = carried;
+    ASSERT_EQ(detail::FoldAsciiUnitsUnitwise(expectedForUnits, units, units + size), units + kept) << "text number " << i;
+    ASSERT_EQ(expectedForUnits, expected) << "text number " << i;
     for (size_t k = 1; k < kernelCount; ++k) {
-      uint32_t h = carried;
+      uint32_t h = carried, hForUnits = carried;
       ASSERT_EQ(kernels[k].fold(h, bytes, bytes + size), bytes + kept) << kernels[k].name << ", text number " << i;
+      ASSERT_EQ(kernels[k].foldUnits(hForUnits, units, units + size), units + kept)
+          << kernels[k].name << ", text number " << i;
       ASSERT_EQ(h, expected) << kernels[k].name << ", text number " << i << ", " << size << " bytes from offset "
                              << start << ", stop at " << at;
+      ASSERT_EQ(hForUnits, expected) << kernels[k].name << " on units, text number " << i;
     }
     fold.Restart();
     ASSERT_EQ(fold.AddAsciiRun(bytes, bytes + size), bytes + kept) << "text number " << i;
