@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# bench.sh [BUILD_DIR]   (default build/native, a Release build with the benches)
-# Prints the figures tarvik's speed is judged by: callgrind instructions per UTF-16
-# unit of the fold, and per address and per byte of tarvik-id; and the wall time of
-# tarvik-id over a list of 1,000,000 addresses as a ratio to md5sum over the same
-# file. Run by hand on a quiet machine; needs valgrind, python3 and md5sum.
+# bench.sh [BUILD_DIR] [WINDOWS_BUILD_DIR]   (defaults build/native, build/windows)
+# Prints the figures tarvik's speed and size are judged by: callgrind instructions per
+# UTF-16 unit of the fold and per byte of each ASCII-run kernel; tarvik-id's
+# instructions per address, per byte of a long line and for an empty input (its
+# start-up); the wall time of tarvik-id over a list of 1,000,000 addresses as a ratio
+# to md5sum over the same file; the stripped size of native tarvik-id, and the sizes
+# of the Windows programs if they are built. Run by hand on a quiet machine; needs
+# valgrind, python3, strip and md5sum.
 #   cmake --preset native && cmake --build --preset native --target tarvik-id fold_driver
 #   bench/bench.sh
 set -euo pipefail
 build=${1:-build/native}
+windows=${2:-build/windows}
 tool=$build/cli/tarvik-id
 driver=$build/bench/fold_driver
 # The function whose instructions are the fold's, inclusive of what it calls.
@@ -55,6 +59,14 @@ head -n 100000 "$work/list" >"$work/sample"
 list_bytes=$(stat -c %s "$work/list")
 
 fold_small=$(instructions "$work/empty" --toggle-collect="$fold_function" "$driver" 1048576)
+# Each kernel this processor runs, on 1 MiB of ASCII in one run.
+kernels=""
+for kernel in bytewise sse2 avx2; do
+  count=$(instructions "$work/empty" --toggle-collect='tarvik::detail::FoldAsciiRun*' "$driver" 1048576 "$kernel" || true)
+  [ -n "$count" ] && kernels+=$(awk -v kernel="$kernel" -v count="$count" 'BEGIN { printf "%s %.3f, ", kernel, count / 1048576 }')
+done
+strip -o "$work/tarvik-id.stripped" "$tool"
+stripped=$(stat -c %s "$work/tarvik-id.stripped")
 base=$(instructions "$work/empty" "$tool")
 sample=$(instructions "$work/sample" "$tool")
 line=$(instructions "$work/line" "$tool")
@@ -76,10 +88,19 @@ print(f"{statistics.median(ratios):.2f} (pairs: {' '.join(f'{r:.2f}' for r in ra
 PYTHON
 )
 
-awk -v fold="$fold_small" -v base="$base" -v sample="$sample" -v line="$line" -v bytes="$list_bytes" -v ratio="$ratio" 'BEGIN {
-  printf "fold of a 1 MiB text:                %8.2f instructions per UTF-16 unit (goal <= 8)\n", fold / 1048576
-  printf "tarvik-id, 100,000 typical addresses: %7.1f instructions per address (goal <= 300)\n", (sample - base) / 100000
-  printf "tarvik-id, one 1 MiB line:           %8.2f instructions per byte (goal <= 10)\n", (line - base) / 1048577
-  printf "tarvik-id < list / md5sum list:      %s, median of 7 alternated pairs (goal <= 2)\n", ratio
-  printf "  (list: 1,000,000 addresses, %d bytes; start-up alone: %d instructions)\n", bytes, base
+awk -v fold="$fold_small" -v base="$base" -v sample="$sample" -v line="$line" -v bytes="$list_bytes" \
+    -v ratio="$ratio" -v kernels="${kernels%, }" -v stripped="$stripped" 'BEGIN {
+  printf "fold of a 1 MiB text (IdFold::Add):  %8.2f instructions per UTF-16 unit\n", fold / 1048576
+  printf "ASCII-run kernels, 1 MiB:            %s instructions per byte\n", kernels
+  printf "tarvik-id, 100,000 typical addresses: %7.1f instructions per address (goal <= 250)\n", (sample - base) / 100000
+  printf "tarvik-id, one 1 MiB line:           %8.2f instructions per byte (goal <= 1.5)\n", (line - base) / 1048577
+  printf "tarvik-id, empty input (start-up):   %8d instructions (goal <= 300,000)\n", base
+  printf "tarvik-id, stripped:                 %8d bytes (goal <= 65,536)\n", stripped
+  printf "tarvik-id < list / md5sum list:      %s, median of 7 alternated pairs (goal <= 1.5)\n", ratio
+  printf "  (list: 1,000,000 addresses, %d bytes)\n", bytes
 }'
+for program in app/tarvik.exe:36864 cli/tarvik-id.exe:40960; do
+  file=$windows/${program%:*}
+  [ -f "$file" ] && printf '%-37s%8d bytes (goal <= %d)\n' "windows ${file##*/}:" "$(stat -c %s "$file")" "${program#*:}"
+done
+exit 0

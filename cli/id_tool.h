@@ -12,8 +12,9 @@ namespace tarvik::cli {
 /// What the tool's process returns: the exit status.
 enum ExitStatus : int {
   kSuccess = 0,
-  kBadInput = 1,    // some address was not valid UTF-8, or input or output failed
-  kUsageError = 2,  // an unknown option
+  kBadInput = 1,    // some address was not valid UTF-8, input or output failed, or memory ran out
+  kNoMatch = 1,     // with --match: no address had the number (or input or output failed)
+  kUsageError = 2,  // an unknown option, or --match without a number it can take
 };
 
 /// One command-line argument after the program name, as UTF-16; empty when the
@@ -24,7 +25,8 @@ using Argument = std::optional<std::u16string>;
 class Input {
  public:
   /// Reads at most `size` bytes into `buffer`, waiting until at least one is there;
-  /// returns how many it read, 0 at the end of the input, -1 if reading failed.
+  /// returns how many it read, 0 at the end of the input, -1 if reading failed, with
+  /// errno saying why.
   virtual std::ptrdiff_t Read(char* buffer, std::size_t size) = 0;
 
  protected:
@@ -34,7 +36,8 @@ class Input {
 /// A byte stream the tool writes: standard output or error, or a buffer in tests.
 class Output {
  public:
-  /// Writes all `size` bytes; false if that failed.
+  /// Writes all `size` bytes; false if that failed, with errno saying why (0 if the
+  /// system gave no reason).
   virtual bool Write(const char* bytes, std::size_t size) = 0;
 
  protected:
@@ -46,12 +49,15 @@ class Output {
 /// options and a lone "-" is an address. Each address argument gets its id number on
 /// a line of `out`; with no address, `in` is read as UTF-8 lines instead. Lines end
 /// at "\n" with an optional "\r" before it, and the output always uses "\n".
-/// Messages go to `err`.
+/// "--match NUMBER" prints, instead of numbers, the addresses whose id number is
+/// NUMBER, as they were given. Messages go to `err`, with the system's reason when
+/// a stream fails.
 ///
 /// Lines are read in blocks and folded as they arrive, in constant memory whatever
-/// their length. Answers are written in blocks, and whenever every line read so far
-/// is answered and more input is to be read, so the tool can sit at the end of an
-/// interactive pipe.
+/// their length (with --match, a line that spans blocks is kept until its end, so
+/// memory grows with the longest). Answers are written in blocks, and whenever every
+/// line read so far is answered and more input is to be read, so the tool can sit at
+/// the end of an interactive pipe.
 ExitStatus RunIdTool(const std::vector<Argument>& arguments, Input& in, Output& out, Output& err);
 
 }  // namespace tarvik::cli

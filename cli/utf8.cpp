@@ -31,8 +31,20 @@ LeadInfo Lead(unsigned char byte) {
   return {0, 0, 0};  // F5 to FF would encode past U+10FFFF
 }
 
-void AppendUtf8(std::string& out, char32_t codePoint) {
-  auto put = [&out](char32_t byte) { out.push_back(static_cast<char>(byte)); };
+// Eight ASCII bytes to eight units.
+inline void Widen8(const unsigned char* bytes, char16_t* units) {
+#if defined(__SSE2__)
+  const __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(units), _mm_unpacklo_epi8(eight, _mm_setzero_si128()));
+#else
+  for (int k = 0; k < 8; ++k) units[k] = bytes[k];
+#endif
+}
+
+}  // namespace
+
+char* AppendUtf8(char32_t codePoint, char* out) {
+  auto put = [&out](char32_t byte) { *out++ = static_cast<char>(byte); };
   if (codePoint < 0x80) {
     put(codePoint);
   } else if (codePoint < 0x800) {
@@ -48,19 +60,8 @@ void AppendUtf8(std::string& out, char32_t codePoint) {
     put(0x80 | ((codePoint >> 6) & 0x3F));
     put(0x80 | (codePoint & 0x3F));
   }
+  return out;
 }
-
-// Eight ASCII bytes to eight units.
-inline void Widen8(const unsigned char* bytes, char16_t* units) {
-#if defined(__SSE2__)
-  const __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(units), _mm_unpacklo_epi8(eight, _mm_setzero_si128()));
-#else
-  for (int k = 0; k < 8; ++k) units[k] = bytes[k];
-#endif
-}
-
-}  // namespace
 
 void Utf8Decoder::Fail(uint64_t offset) {
   failed_ = true;
@@ -165,23 +166,20 @@ std::optional<std::u16string> DecodeUtf8(std::string_view bytes, std::size_t* er
   return out;
 }
 
-std::string EncodeUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
+std::size_t EncodeUtf8(std::u16string_view text, char* out) {
+  char* const start = out;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t unit = text[i];
     const bool high = unit >= 0xD800 && unit <= 0xDBFF;
     const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
     if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      AppendUtf8(out, 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+      out = AppendUtf8(0x10000 + ((char32_t{unit} - 0xD800) << 10) + (text[i + 1] - 0xDC00), out);
       ++i;
-    } else if (high || low) {
-      AppendUtf8(out, 0xFFFD);
     } else {
-      AppendUtf8(out, unit);
+      out = AppendUtf8(high || low ? 0xFFFD : unit, out);
     }
   }
-  return out;
+  return static_cast<std::size_t>(out - start);
 }
 
 }  // namespace tarvik::cli

@@ -55,8 +55,18 @@ class Utf8Decoder {
 /// and, if errorOffset is given, stores there the offset of its first byte.
 std::optional<std::u16string> DecodeUtf8(std::string_view bytes, std::size_t* errorOffset = nullptr);
 
-/// Encodes UTF-16 as UTF-8 for messages. An unpaired surrogate, which UTF-8 cannot
-/// carry, becomes U+FFFD; nothing else is altered.
-std::string EncodeUtf8(std::u16string_view text);
+/// Writes the UTF-8 bytes of a code point (at most four; a surrogate's three as they
+/// would be) at `out`; returns the end of what it wrote.
+char* AppendUtf8(char32_t codePoint, char* out);
+
+/// Room EncodeUtf8 needs for `units` UTF-16 units: a pair takes four bytes, any
+/// other unit at most three.
+constexpr std::size_t Utf8Room(std::size_t units) { return 3 * units; }
+
+/// Encodes UTF-16 as UTF-8 at `out`, which has Utf8Room(text.size()) bytes; returns how
+/// many it wrote. An unpaired surrogate, which UTF-8 cannot carry, becomes U+FFFD;
+/// nothing else is altered, so well-formed UTF-8 decoded and encoded again is the
+/// same bytes.
+std::size_t EncodeUtf8(std::u16string_view text, char* out);
 
 }  // namespace tarvik::cli

@@ -5,9 +5,11 @@
 // result of unsigned 32-bit arithmetic and never overflows a signed type. Nothing
 // keeps state between calls but an IdFold, which belongs to its caller.
 //
-// The core (IdFold, WriteUnsignedText, AddWrapped, Times101) allocates nothing; the
-// functions that return strings live in a translation unit of their own, so a program
-// that does not call them links no string code.
+// The core allocates nothing: AddWrapped and Times101 are the fold's steps, IdFold
+// folds texts, UnsignedText writes the decimal text into the caller's buffer, and
+// WorkOutIdNumber does all three for the window. The one function that returns a
+// string lives in a translation unit of its own, so a program that does not call it
+// links no string code.
 #pragma once
 
 #include <cstddef>
@@ -20,10 +22,14 @@
 namespace tarvik {
 
 /// The low 32 bits of a + b.
-int32_t AddWrapped(int32_t a, int32_t b);
+constexpr int32_t AddWrapped(int32_t a, int32_t b) {
+  // Unsigned arithmetic wraps by definition; converting back to int32_t is modular
+  // since C++20, so the round trip reinterprets the bits and nothing overflows.
+  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
 
 /// The low 32 bits of 101 × a.
-int32_t Times101(int32_t a);
+constexpr int32_t Times101(int32_t a) { return static_cast<int32_t>(static_cast<uint32_t>(a) * 101u); }
 
 /// The fold of an id number, fed a text in pieces: starting from 0, each UTF-16 unit of
 /// the lower-cased text makes h = h × 101 + code (mod 2^32), where code is the unit's
@@ -36,9 +42,15 @@ class IdFold {
   void Add(char16_t* units, std::size_t count);
 
   /// Folds in the next `count` bytes, each below 0x80 and so the UTF-16 unit of the
-  /// same value: ASCII text straight from a byte stream, without widening it first
-  /// where the platform's codes allow.
+  /// same value: ASCII text straight from a byte stream, without widening it first.
   void AddAscii(const char* bytes, std::size_t count);
+
+  /// Folds ASCII bytes from `bytes` up to the first '\n', '\r' or byte >= 0x80, or `end`,
+  /// whichever comes first, and returns where it stopped (`end` if it folded everything).
+  /// A reader finds the line end, checks for ASCII and folds in this one pass; A-Z are
+  /// lowered byte-wise and every other byte is its own code. Vector windows where the
+  /// processor has them, chosen at the first call.
+  const char* AddAsciiRun(const char* bytes, const char* end);
 
   /// The id number of everything added since construction or Restart (0 for nothing).
   uint32_t Value() const { return h_; }
@@ -76,11 +88,13 @@ inline constexpr uint32_t kPowersOfTen[kMaxUnsignedDigits] = {
 
 }  // namespace detail
 
-/// Writes the decimal text of n, "0" to "4294967295" with no leading zeros and no
-/// terminator, at `out`, which has room for kMaxUnsignedDigits characters. Returns how
-/// many characters it wrote. Char is any character type: char, char16_t, wchar_t.
+/// Writes the decimal text of n's 32 bits read as an unsigned number, "0" to
+/// "4294967295", digits only, no leading zeros and no terminator, at `out`, which has
+/// room for kMaxUnsignedDigits characters. Returns how many characters it wrote. Char
+/// is any character type: char, char16_t, wchar_t.
 template <typename Char>
-constexpr std::size_t WriteUnsignedText(uint32_t n, Char* out) {
+constexpr std::size_t UnsignedText(int32_t value, Char* out) {
+  auto n = static_cast<uint32_t>(value);
   // Counted down from ten digits, as most id numbers have ten.
   std::size_t length = kMaxUnsignedDigits;
   while (length > 1 && n < detail::kPowersOfTen[length - 1]) --length;
@@ -112,14 +126,22 @@ constexpr std::size_t WriteUnsignedText(uint32_t n, Char* out) {
   return length;
 }
 
-/// The decimal text of n's 32 bits read as an unsigned number: "0" to "4294967295",
-/// digits only, no leading zeros.
-std::u16string UnsignedText(int32_t n);
-
 /// The id number of an e-mail address, as decimal text: the address is lower-cased
 /// with the system's rules, then each UTF-16 unit's ANSI character code is folded in
 /// as h = h × 101 + code (mod 2^32), starting from 0. Any text is accepted as it is;
 /// nothing is trimmed or validated, and the empty text gives "0".
+///
+/// This form allocates nothing: the units are lower-cased in place, `fold` is restarted
+/// and keeps its cache of codes for the next call, and the digits go to `digits`, with
+/// room for kMaxUnsignedDigits. Returns how many digits it wrote.
+template <typename Char>
+std::size_t WorkOutIdNumber(char16_t* units, std::size_t count, IdFold& fold, Char* digits) {
+  fold.Restart();
+  fold.Add(units, count);
+  return UnsignedText(static_cast<int32_t>(fold.Value()), digits);
+}
+
+/// WorkOutIdNumber of a text that stays as it is, into a new string.
 std::u16string WorkOutIdNumber(std::u16string_view text);
 
 }  // namespace tarvik

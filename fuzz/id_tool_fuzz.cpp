@@ -1,8 +1,8 @@
 // Feeds tarvik-id's line reader arbitrary bytes, read whole, byte by byte and in
-// pieces cut where the data says, and checks every answer and message against a
-// reading done the slow, obvious way: whole lines, decoded one sequence at a time
-// from Unicode's table of well-formed UTF-8, folded with the text layer's own
-// lower case and character codes.
+// pieces cut where the data says, also with --match, and checks every answer, printed
+// line and message against a reading done the slow, obvious way: whole lines, decoded
+// one sequence at a time from Unicode's table of well-formed UTF-8, folded with the
+// text layer's own lower case and character codes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +14,7 @@
 
 #include "cli/id_tool.h"
 #include "cli/utf8.h"
+#include "tests/cli_support.h"
 #include "text/text.h"
 
 namespace {
@@ -23,43 +24,18 @@ uint32_t Next(uint32_t& state) {
   return state;
 }
 
-// Each read returns one piece: the whole input (step 0), a byte (step 1), or lengths
-// drawn from a generator seeded with the data (step 2), so splits follow mutations.
-class PiecesInput final : public tarvik::cli::Input {
- public:
-  PiecesInput(std::string_view bytes, int step, uint32_t seed) : bytes_(bytes), step_(step), state_(seed | 1) {}
-
-  std::ptrdiff_t Read(char* buffer, std::size_t size) override {
-    std::size_t count = bytes_.size() - done_;
-    if (step_ == 1) count = std::min<std::size_t>(count, 1);
-    if (step_ == 2) {
-      const uint32_t draw = Next(state_);
-      count = std::min<std::size_t>(count, 1 + draw % (draw & 0x100 ? 4096 : 16));
-    }
-    count = std::min(count, size);
-    if (count == 0) return 0;
-    // Its own exact-size copy, so reading past the piece is caught.
-    std::vector<char> piece(bytes_.begin() + done_, bytes_.begin() + done_ + count);
-    std::memcpy(buffer, piece.data(), count);
-    done_ += count;
-    return static_cast<std::ptrdiff_t>(count);
+// The cuts of each reading: none (the input whole), every byte, or lengths drawn from
+// a generator seeded with the data, so that splits follow mutations.
+std::vector<std::size_t> Cuts(std::size_t size, int step, uint32_t seed) {
+  std::vector<std::size_t> cuts;
+  uint32_t state = seed | 1;
+  for (std::size_t at = 0; step != 0 && at < size;) {
+    const uint32_t draw = Next(state);
+    at += step == 1 ? 1 : 1 + draw % (draw & 0x100 ? 4096 : 16);
+    cuts.push_back(at);
   }
-
- private:
-  std::string_view bytes_;
-  std::size_t done_ = 0;
-  int step_;
-  uint32_t state_;
-};
-
-class TextOutput final : public tarvik::cli::Output {
- public:
-  bool Write(const char* bytes, std::size_t size) override {
-    text.append(bytes, size);
-    return true;
-  }
-  std::string text;
-};
+  return cuts;
+}
 
 // Unicode's table of well-formed UTF-8 byte sequences, one row per range of first bytes.
 struct Row {
@@ -107,17 +83,19 @@ bool ReferenceDecode(std::string_view bytes, std::u16string& units, std::size_t&
   return true;
 }
 
-std::string ReferenceFold(std::u16string_view units) {
+uint32_t ReferenceFold(std::u16string_view units) {
   uint32_t h = 0;
   for (const char16_t unit : tarvik::text::LowerCase(units)) {
     h = h * 101u + static_cast<uint32_t>(tarvik::text::CharacterCode(unit));
   }
-  return std::to_string(h);
+  return h;
 }
 
 struct Result {
   int status = 0;
   std::string out, err;
+  // The good lines without their ends (or a skipped mark) and their numbers, for --match.
+  std::vector<std::pair<std::string_view, uint32_t>> lines;
 };
 
 Result Reference(std::string_view input) {
@@ -132,7 +110,8 @@ Result Reference(std::string_view input) {
     std::u16string units;
     std::size_t errorAt = 0;
     if (ReferenceDecode(line.substr(skipped), units, errorAt)) {
-      result.out += ReferenceFold(units) + "\n";
+      result.lines.emplace_back(line.substr(skipped), ReferenceFold(units));
+      result.out += std::to_string(result.lines.back().second) + "\n";
     } else {
       result.err += "tarvik-id: line " + std::to_string(number) + ": invalid UTF-8 at byte " +
                     std::to_string(skipped + errorAt + 1) + "\n";
@@ -145,7 +124,7 @@ Result Reference(std::string_view input) {
 void Check(bool good, const char* what, int step) {
   if (good) return;
   std::fprintf(stderr, "tarvik-id differs from the reference in its %s, read %s\n", what,
-               step == 0 ? "whole" : step == 1 ? "byte by byte" : "in pieces");
+               step == 0 ? "whole" : step == 1 ? "byte by byte" : step == 2 ? "in pieces" : "in pieces with --match");
   std::abort();
 }
 
@@ -176,12 +155,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     Check(good ? units == expectedUnits : decoder.ErrorOffset() == expectedError, "decoder's result", 2);
   }
   for (int step = 0; step < 3; ++step) {
-    PiecesInput in(input, step, seed);
-    TextOutput out, err;
-    const int status = tarvik::cli::RunIdTool({}, in, out, err);
-    Check(status == expected.status, "exit status", step);
-    Check(out.text == expected.out, "answers", step);
-    Check(err.text == expected.err, "messages", step);
+    const auto got = tarvik::cli::testing::RunInProcess({}, input, Cuts(input.size(), step, seed));
+    Check(got.status == expected.status, "exit status", step);
+    Check(got.out == expected.out, "answers", step);
+    Check(got.err == expected.err, "messages", step);
+  }
+  // --match with the number of a line the data picks: exactly the lines with it, as given.
+  if (!expected.lines.empty()) {
+    const uint32_t number = expected.lines[seed % expected.lines.size()].second;
+    std::string lines;
+    for (const auto& [text, value] : expected.lines) {
+      if (value == number) lines.append(text).append("\n");
+    }
+    const std::string digits = std::to_string(number);
+    const auto got = tarvik::cli::testing::RunInProcess({u"--match", std::u16string(digits.begin(), digits.end())},
+                                                        input, Cuts(input.size(), 2, seed));
+    Check(got.status == 0, "exit status", 3);
+    Check(got.out == lines, "matching lines", 3);
+    Check(got.err == expected.err, "messages", 3);
   }
   return 0;
 }

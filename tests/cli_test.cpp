@@ -1,9 +1,29 @@
-// tarvik-id as a process: its arguments, standard streams and exit status. Expected
-// id numbers come from a separate fold written in Python over the code page 1252
-// bytes of the lower-cased text, with Windows' best-fit mapping where 1252 lacks a
+// tarvik-id as a process: its arguments, standard streams and exit status; in-process
+// with its input cut anywhere; and on Windows its file's resources. Expected id
+// numbers come from a separate fold written in Python over the code page 1252 bytes
+// of the lower-cased text, with Windows' best-fit mapping where 1252 lacks a
 // character (ł -> l). The same fold in the engine is the reference for random text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <regex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/id_tool.h"
+#include "engine/id_number.h"
+#include "tarvik/version.h"
+#include "tests/cli_support.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -11,27 +31,22 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <iterator>
-#include <random>
-#include <string>
-#include <thread>
-#include <utility>
-#include <vector>
-
-#include "cli/id_tool.h"
-#include "engine/id_number.h"
-#include "tarvik/version.h"
 
 extern char** environ;
+#endif
 
 namespace {
+
+using tarvik::cli::testing::RunInProcess;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+#ifndef _WIN32
 
 struct Outcome {
   int status = -1;  // the exit status, or -1 when the tool did not exit normally
@@ -42,19 +57,17 @@ std::string TempPath(const char* what) {
   return ::testing::TempDir() + "tarvik-id-" + what + "-" + std::to_string(getpid());
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
 // Starts the tool with the given arguments and the streams `actions` sets up, which it
 // then releases; the process id, or 0 (with a failure recorded) if it did not start.
-pid_t Spawn(std::vector<std::string> arguments, posix_spawn_file_actions_t& actions) {
-  std::vector<char*> argv{const_cast<char*>(TARVIK_ID_PATH)};
+// A shell command as `wrapper` runs first and is handed the tool's command line.
+pid_t Spawn(std::vector<std::string> arguments, posix_spawn_file_actions_t& actions, const char* wrapper = nullptr) {
+  std::vector<char*> argv;
+  if (wrapper != nullptr) argv = {const_cast<char*>("/bin/sh"), const_cast<char*>("-c"), const_cast<char*>(wrapper)};
+  argv.push_back(const_cast<char*>(TARVIK_ID_PATH));
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, TARVIK_ID_PATH, &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned == 0) return pid;
   ADD_FAILURE() << "cannot start " << TARVIK_ID_PATH << ": error " << spawned;
@@ -151,6 +164,27 @@ TEST(IdTool, AnswersArgumentsAndInputLines) {
       {{"--frobnicate"}, "abc\n", "", "tarvik-id: unknown option '--frobnicate'\n", 2},
       {{"abc", "-x"}, "", "", "unknown option '-x'", 2},
       {{"--help=x"}, "", "", "unknown option '--help=x'", 2},
+      // --match prints the addresses with the number, exactly as given, in order
+      {{"--match", "999494", "abc", "xyz", "ABC", "\xC5\x82"}, "", "abc\nABC\n", "", 0},
+      {{"abc", "--match", "1236463", "--", "xyz"}, "", "xyz\n", "", 0},
+      {{"--match", "4294967295", "abc"}, "", "", "", 1},
+      {{"--match", "1236463", "\xFF", "xyz"}, "", "xyz\n", "tarvik-id: argument 3: invalid UTF-8\n", 0},
+      // ... and the input lines: no mark, one kind of line end, a bad line reported and passed over
+      {{"--match", "999494"}, "\xEF\xBB\xBF" "ABC\r\nxyz\nab\xC0\xAF\nabc", "ABC\nabc\n",
+       "tarvik-id: line 3: invalid UTF-8 at byte 3\n", 0},
+      {{"--match", "0"}, "\n\r\nx\n", "\n\n", "", 0},
+      {{"--match", "100964360"}, "AbX\nAb\xC3\x9C\r\r\n", "Ab\xC3\x9C\r\n", "", 0},
+      {{"--match", "990908"}, "abc\n", "", "", 1},
+      // NUMBER is spelt as the tool prints it, and nothing is answered otherwise
+      {{"--match", "4294967296", "abc"}, "", "",
+       "tarvik-id: --match takes an id number from 0 to 4294967295 in plain digits, not '4294967296'\n", 2},
+      {{"--match", "+999494", "abc"}, "", "", "not '+999494'", 2},
+      {{"--match", "0999494", "abc"}, "", "", "not '0999494'", 2},
+      {{"--match", "", "abc"}, "", "", "not ''", 2},
+      {{"--match", " 999494"}, "abc\n", "", "not ' 999494'", 2},
+      {{"--match", "99949a"}, "abc\n", "", "not '99949a'", 2},
+      {{"abc", "--match"}, "", "", "tarvik-id: option '--match' needs a NUMBER\n", 2},
+      {{"--match", "1", "--match", "2"}, "", "", "option '--match' is given twice", 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Describe(c.arguments, c.input));
@@ -272,13 +306,14 @@ TEST(IdTool, AnswersEachLineBeforeTheNextArrives) {
 TEST(IdTool, ReportsStreamsItCannotUse) {
   const std::string inputPath = TempPath("in");
   std::ofstream(inputPath) << "abc\n";
-  // /dev/full takes the open but fails every write.
-  const Outcome full = RunWithFiles({"abc"}, inputPath, "/dev/full");
-  EXPECT_EQ(full.status, 1);
-  EXPECT_NE(full.err.find("cannot write"), std::string::npos) << "arguments into /dev/full, stderr: " << full.err;
-  const Outcome fullLines = RunWithFiles({}, inputPath, "/dev/full");
-  EXPECT_EQ(fullLines.status, 1);
-  EXPECT_NE(fullLines.err.find("cannot write"), std::string::npos) << "lines into /dev/full, stderr: " << fullLines.err;
+  // /dev/full takes the open but fails every write; the status is 1 with --match too.
+  const std::string full = "tarvik-id: cannot write the output: No space left on device\n";
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"abc"}, {}, {"--version"}, {"--match", "999494"}}) {
+    const Outcome got = RunWithFiles(arguments, inputPath, "/dev/full");
+    EXPECT_EQ(got.status, 1) << Describe(arguments, "abc\n") << " into /dev/full";
+    EXPECT_EQ(got.err, full) << Describe(arguments, "abc\n") << " into /dev/full";
+  }
   std::remove(inputPath.c_str());
 
   // A directory opens for reading, but reading it fails.
@@ -286,73 +321,68 @@ TEST(IdTool, ReportsStreamsItCannotUse) {
   const Outcome directory = RunWithFiles({}, "/", outputPath);
   std::remove(outputPath.c_str());
   EXPECT_EQ(directory.status, 1);
-  EXPECT_NE(directory.err.find("cannot read"), std::string::npos) << "directory as input, stderr: " << directory.err;
+  EXPECT_EQ(directory.err, "tarvik-id: cannot read the input: Is a directory\n");
 }
 
-// Feeds the tool in-process, at most one piece per read, cut where the test says.
-class PiecesInput final : public tarvik::cli::Input {
- public:
-  PiecesInput(std::string_view bytes, std::vector<std::size_t> cuts) : bytes_(bytes), cuts_(std::move(cuts)) {
-    cuts_.push_back(bytes.size());
+TEST(IdTool, SaysSoWhenMemoryRunsOut) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves far more address space than the limit here";
+#else
+  // --match keeps a line longer than a block until its end, and 64 MiB of address
+  // space cannot keep a 256 MiB one.
+  const auto previous = std::signal(SIGPIPE, SIG_IGN);
+  int input[2];
+  ASSERT_EQ(pipe(input), 0);
+  const std::string outputPath = TempPath("out"), errorPath = TempPath("err");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, input[0], 0);
+  posix_spawn_file_actions_addclose(&actions, input[1]);
+  posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const pid_t pid = Spawn({"--match", "0"}, actions, "ulimit -v 65536 && exec \"$0\" \"$@\"");
+  ASSERT_NE(pid, 0);
+  close(input[0]);
+  const std::string block(1 << 20, 'a');
+  for (int k = 0; k < 256 && write(input[1], block.data(), block.size()) > 0; ++k) {
   }
-  std::ptrdiff_t Read(char* buffer, std::size_t size) override {
-    while (next_ < cuts_.size() && cuts_[next_] <= done_) ++next_;
-    if (next_ == cuts_.size()) return 0;
-    const std::size_t count = std::min(size, cuts_[next_] - done_);
-    std::memcpy(buffer, bytes_.data() + done_, count);
-    done_ += count;
-    return static_cast<std::ptrdiff_t>(count);
-  }
-
- private:
-  std::string_view bytes_;
-  std::vector<std::size_t> cuts_;
-  std::size_t next_ = 0, done_ = 0;
-};
-
-class TextOutput final : public tarvik::cli::Output {
- public:
-  bool Write(const char* bytes, std::size_t size) override {
-    text.append(bytes, size);
-    return true;
-  }
-  std::string text;
-};
-
-Outcome RunInProcess(std::string_view input, std::vector<std::size_t> cuts) {
-  PiecesInput in(input, std::move(cuts));
-  TextOutput out, err;
-  const int status = tarvik::cli::RunIdTool({}, in, out, err);
-  return {status, out.text, err.text};
+  close(input[1]);
+  EXPECT_EQ(Wait(pid), 1);
+  std::signal(SIGPIPE, previous);
+  EXPECT_EQ(ReadFile(errorPath), "tarvik-id: out of memory\n");
+  std::remove(outputPath.c_str());
+  std::remove(errorPath.c_str());
+#endif
 }
+
+#endif  // !_WIN32
 
 TEST(IdTool, ReadsLinesCutAnywhere) {
   // A byte-order mark, CR LF, a three-byte and a two-byte character, a bad sequence,
-  // a CR inside a line and a CR ending the input, each cut at every point: the
-  // answers do not depend on how the reads fall.
-  const std::string input =
-      "\xEF\xBB\xBF" "ABC\r\n" "\xE2\x82\xAC\r\n" "ab\xC0\xAF\n" "a\rb\n" "\xC5\x82\r";
-  for (std::size_t first = 0; first <= input.size(); ++first) {
-    for (std::size_t second = first; second <= input.size(); ++second) {
-      const Outcome got = RunInProcess(input, {first, second});
-      ASSERT_EQ(got.out, "999494\n128\n990908\n108\n") << "cut at " << first << " and " << second;
-      ASSERT_EQ(got.err, "tarvik-id: line 3: invalid UTF-8 at byte 3\n") << "cut at " << first << " and " << second;
-      ASSERT_EQ(got.status, 1);
+  // a CR inside a line, one after a character outside ASCII and a CR ending the input,
+  // each cut at every point: the answers, and with --match the lines printed, do not
+  // depend on how the reads fall.
+  const std::string input = "\xEF\xBB\xBF" "ABC\r\n" "\xE2\x82\xAC\r\n" "ab\xC0\xAF\n" "a\rb\n"
+                            "Ab\xC3\x9C\r\r\n" "\xC5\x82\r";
+  const struct {
+    std::vector<tarvik::cli::Argument> arguments;
+    std::string out;
+  } readings[] = {
+      {{}, "999494\n128\n990908\n100964360\n108\n"},
+      {{u"--match", u"999494"}, "ABC\n"},
+      {{u"--match", u"990908"}, "a\rb\n"},
+      {{u"--match", u"100964360"}, "Ab\xC3\x9C\r\n"},
+      {{u"--match", u"108"}, "\xC5\x82\n"},
+  };
+  for (const auto& reading : readings) {
+    for (std::size_t first = 0; first <= input.size(); ++first) {
+      for (std::size_t second = first; second <= input.size(); ++second) {
+        const auto got = RunInProcess(reading.arguments, input, {first, second});
+        ASSERT_EQ(got.out, reading.out) << "cut at " << first << " and " << second;
+        ASSERT_EQ(got.err, "tarvik-id: line 3: invalid UTF-8 at byte 3\n") << "cut at " << first << " and " << second;
+        ASSERT_EQ(got.status, reading.arguments.empty() ? 1 : 0);
+      }
     }
-  }
-}
-
-// The bytes of a code point, straight from the definition of UTF-8 (RFC 3629).
-void AppendUtf8(std::string& out, char32_t c) {
-  auto b = [&out](char32_t v) { out.push_back(static_cast<char>(v)); };
-  if (c < 0x80) {
-    b(c);
-  } else if (c < 0x800) {
-    b(0xC0 | c >> 6), b(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    b(0xE0 | c >> 12), b(0x80 | (c >> 6 & 0x3F)), b(0x80 | (c & 0x3F));
-  } else {
-    b(0xF0 | c >> 18), b(0x80 | (c >> 12 & 0x3F)), b(0x80 | (c >> 6 & 0x3F)), b(0x80 | (c & 0x3F));
   }
 }
 
@@ -364,6 +394,7 @@ TEST(IdTool, AgreesWithTheEngineOnRandomLines) {
   const std::u16string_view ascii = u"abcxyzABCXYZ019.@_-+";
   for (int round = 0; round < 20; ++round) {
     std::string input, expected;
+    std::vector<std::pair<std::string, std::u16string>> lines;  // bytes and number
     for (int line = 0; line < 100; ++line) {
       // Now and then a line longer than the tool's blocks of bytes and units.
       const uint32_t length = below(50) == 0 ? 20000 + below(60000) : below(40);
@@ -372,7 +403,7 @@ TEST(IdTool, AgreesWithTheEngineOnRandomLines) {
       for (uint32_t k = 0; k < length; ++k) {
         char32_t c = below(4) != 0 ? ascii[below(ascii.size())] : others[below(std::size(others))];
         if (c == '\r' && k + 1 == length) c = 'r';  // a CR ending the line would be dropped
-        AppendUtf8(bytes, c);
+        bytes += tarvik::cli::testing::Utf8(c);
         if (c < 0x10000) {
           units.push_back(static_cast<char16_t>(c));
         } else {
@@ -384,13 +415,87 @@ TEST(IdTool, AgreesWithTheEngineOnRandomLines) {
       input += bytes + (below(2) ? "\r\n" : "\n");
       const std::u16string number = tarvik::WorkOutIdNumber(units);
       expected += std::string(number.begin(), number.end()) + "\n";
+      lines.emplace_back(std::move(bytes), number);
     }
     std::vector<std::size_t> cuts;
     for (std::size_t at = 0; at < input.size(); at += 1 + below(below(8) == 0 ? 100000 : 64)) cuts.push_back(at);
-    const Outcome got = RunInProcess(input, cuts);
+    const auto got = RunInProcess({}, input, cuts);
     ASSERT_EQ(got.status, 0) << "round " << round << ", stderr: " << got.err;
     ASSERT_EQ(got.out, expected) << "round " << round;
+    // --match with the number of the first line longer than a block, which it keeps whole.
+    const auto isLong = [](const auto& line) { return line.first.size() > 20000; };
+    const auto longLine = std::find_if(lines.begin(), lines.end(), isLong);
+    if (longLine == lines.end()) continue;
+    std::string matching;
+    for (const auto& [bytes, number] : lines) {
+      if (number == longLine->second) matching += bytes + "\n";
+    }
+    const auto matched = RunInProcess({u"--match", longLine->second}, input, cuts);
+    ASSERT_EQ(matched.out, matching) << "round " << round;
   }
 }
+
+// Each option a text lists, with the name of its value if it takes one: the first
+// match group of `item`, the value's name the second, escaped hyphens made plain.
+std::vector<std::string> Options(const std::string& text, const std::regex& item) {
+  std::vector<std::string> options;
+  for (std::sregex_iterator match(text.begin(), text.end(), item), end; match != end; ++match) {
+    const std::string option = std::regex_replace((*match)[1].str(), std::regex(R"(\\-)"), "-");
+    options.push_back((*match)[2].matched ? option + " " + (*match)[2].str() : option);
+  }
+  return options;
+}
+
+TEST(IdTool, HelpAndManualPageListTheSameOptions) {
+  const std::string help = RunInProcess({u"--help"}, "").out, page = ReadFile(TARVIK_MANUAL_PATH);
+  // The manual page's list is its OPTIONS section: a .TP, then the option in bold.
+  const std::size_t from = page.find("\n.SH OPTIONS\n"), to = page.find("\n.SH", from + 1);
+  const std::vector<std::string> options = Options(help, std::regex(R"(\n  (-\S*)(?: ([A-Z]+))?)"));
+  EXPECT_EQ(options, Options(page.substr(from, to - from), std::regex(R"re(\n\.TP\n\.BI? ([^ \n"]+)(?: " ([A-Z]+)")?)re")))
+      << TARVIK_MANUAL_PATH;
+  EXPECT_NE(std::find(options.begin(), options.end(), "--match NUMBER"), options.end()) << help;
+}
+
+#ifdef _WIN32
+
+std::wstring Widen(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+// A string of the version resource, through the calls Windows' file properties use.
+std::wstring VersionString(const std::wstring& path, const wchar_t* name) {
+  DWORD ignored = 0;
+  std::vector<char> info(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+  if (info.empty() || !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data())) {
+    return L"<no version information>";
+  }
+  void* value = nullptr;
+  UINT length = 0;
+  const std::wstring subBlock = std::wstring(L"\\StringFileInfo\\0C0A04B0\\") + name;
+  if (!VerQueryValueW(info.data(), subBlock.c_str(), &value, &length)) return L"<no " + std::wstring(name) + L">";
+  return static_cast<const wchar_t*>(value);
+}
+
+TEST(IdToolFile, DescribesItselfAsPartOfTarvik) {
+  const std::wstring tool = Widen(TARVIK_ID_PATH), window = Widen(TARVIK_EXE_PATH);
+  EXPECT_EQ(VersionString(tool, L"FileVersion"), Widen(TARVIK_VERSION_TEXT));
+  EXPECT_EQ(VersionString(tool, L"ProductVersion"), Widen(TARVIK_VERSION_TEXT));
+  EXPECT_EQ(VersionString(tool, L"OriginalFilename"), L"tarvik-id.exe");
+  EXPECT_NE(VersionString(tool, L"FileDescription"), VersionString(window, L"FileDescription"));
+  for (const wchar_t* name : {L"CompanyName", L"LegalCopyright", L"LegalTrademarks", L"ProductName"}) {
+    EXPECT_EQ(VersionString(tool, name), VersionString(window, name)) << name;
+  }
+  const HMODULE module = LoadLibraryExW(tool.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr) << "error " << GetLastError();
+  const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+  const std::string manifest = found ? std::string(static_cast<const char*>(LockResource(LoadResource(module, found))),
+                                                   SizeofResource(module, found))
+                                     : "<no manifest>";
+  FreeLibrary(module);
+  const std::string version = std::to_string(TARVIK_VERSION_MAJOR) + "." + std::to_string(TARVIK_VERSION_MINOR) + "." +
+                              std::to_string(TARVIK_VERSION_BUILD) + "." + std::to_string(TARVIK_VERSION_REVISION);
+  EXPECT_NE(manifest.find("version=\"" + version + "\""), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos) << manifest;
+}
+
+#endif
 
 }  // namespace

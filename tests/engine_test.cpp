@@ -8,7 +8,9 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
+#include "engine/ascii_run.h"
 #include "text/text.h"
 
 namespace tarvik {
@@ -19,6 +21,10 @@ constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
 
 std::u16string U16(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 std::string Ascii(const std::u16string& text) { return std::string(text.begin(), text.end()); }
+std::string Decimal(int32_t n) {
+  char digits[kMaxUnsignedDigits];
+  return std::string(digits, UnsignedText(n, digits));
+}
 
 // The plain reference: a 64-bit accumulator reduced modulo 2^32 after every step.
 uint32_t ReferenceFold(const std::u16string& lowered) {
@@ -96,7 +102,7 @@ TEST(UnsignedText, ReadsTheBitPatternAsUnsigned) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(Ascii(UnsignedText(c.n)), c.text) << "n = " << c.n;
+    EXPECT_EQ(Decimal(c.n), c.text) << "n = " << c.n;
   }
 }
 
@@ -159,11 +165,12 @@ TEST(IdFold, PiecesSplitAnywhereFoldLikeTheWholeText) {
   // for one text serve the next; any units, surrogate halves split between pieces too.
   // Long enough texts that pieces of bytes reach past the widening buffer's 256.
   std::mt19937 random(2026);
-  std::uniform_int_distribution<int> length(0, 700), unit(0, 0xFFFF), ascii(0x20, 0x7E);
+  std::uniform_int_distribution<int> length(0, 700), unit(0, 0xFFFF), ascii(0, 0x7F);
   IdFold fold;
   for (int i = 0; i < 2000; ++i) {
     std::u16string address(static_cast<size_t>(length(random)), u' ');
-    for (char16_t& c : address) c = static_cast<char16_t>(i % 2 ? unit(random) : ascii(random));
+    // Even texts are ASCII; odd ones any units, or ASCII with a few others among it.
+    for (char16_t& c : address) c = static_cast<char16_t>(i % 2 == 0 || (i % 4 == 3 && random() % 16) ? ascii(random) : unit(random));
     std::u16string pieces = address;
     const std::string bytes(address.begin(), address.end());  // the ASCII texts as bytes
     fold.Restart();
@@ -183,17 +190,76 @@ TEST(IdFold, PiecesSplitAnywhereFoldLikeTheWholeText) {
   }
 }
 
-TEST(WriteUnsignedText, WritesTheDigitsAndNothingMore) {
+TEST(IdFold, AsciiRunsFoldLikeTheReferenceAndStopAtALineEndOrANonAsciiByte) {
+  // Every kernel this processor runs against the byte-wise fold, and that against the
+  // reference: random lengths across several windows, every alignment, a stop of each
+  // kind at a random place or none, and a value carried in from an earlier piece. The
+  // bytes sit at the very end of their allocation, so a load past `end` is caught.
+  detail::AsciiRunKernel kernels[3];
+  const size_t kernelCount = detail::AsciiRunKernels(kernels);
+  ASSERT_EQ(std::string(kernels[0].name), "bytewise");
+  for (size_t k = 0; k < kernelCount; ++k) {
+    uint32_t h = 7;  // an empty text, as an empty view gives it, changes nothing
+    ASSERT_EQ(kernels[k].fold(h, nullptr, nullptr), nullptr) << kernels[k].name;
+    ASSERT_EQ(kernels[k].foldUnits(h, nullptr, nullptr), nullptr) << kernels[k].name;
+    ASSERT_EQ(h, 7u) << kernels[k].name;
+  }
+  std::mt19937 random(14);
+  std::uniform_int_distribution<int> length(0, 200), ascii(0, 0x7F), stop(0, 3), offset(0, 31);
+  std::uniform_int_distribution<uint32_t> any;
+  const char stops[] = {'\n', '\r', '\x80', '\xFF'};
+  IdFold fold;
+  for (int i = 0; i < 4000; ++i) {
+    const size_t size = static_cast<size_t>(length(random)), start = static_cast<size_t>(offset(random));
+    std::vector<char> buffer(start + size);
+    for (char& c : buffer) c = static_cast<char>(ascii(random));
+    std::replace(buffer.begin(), buffer.end(), '\n', 'Q');
+    std::replace(buffer.begin(), buffer.end(), '\r', 'q');
+    const size_t at = std::uniform_int_distribution<size_t>(0, size + size / 4)(random);  // at >= size: none
+    if (at < size) buffer[start + at] = stops[stop(random)];
+    const char* bytes = buffer.data() + start;
+    const size_t kept = std::min(at, size);
+
+    uint32_t expected = 0;
+    ASSERT_EQ(detail::FoldAsciiRunBytewise(expected, bytes, bytes + size), bytes + kept) << "text number " << i;
+    ASSERT_EQ(expected, ReferenceFold(text::LowerCase(U16(std::string_view(bytes, kept))))) << "text number " << i;
+    const uint32_t carried = any(random);
+    expected = carried;
+    detail::FoldAsciiRunBytewise(expected, bytes, bytes + size);
+    // The same as UTF-16 units, where CR and LF are no stops but every unit past ASCII
+    // is, those that narrowing to bytes could take for ASCII above all.
+    std::vector<char16_t> unitBuffer(buffer.begin(), buffer.end());
+    const char16_t nonAscii[] = {0x80, 0xFF, 0x100, 0x7FFF, 0x8000, 0xFFFF};
+    if (at < size) unitBuffer[start + at] = nonAscii[static_cast<size_t>(at) % std::size(nonAscii)];
+    const char16_t* units = unitBuffer.data() + start;
+    uint32_t expectedForUnits = carried;
+    ASSERT_EQ(detail::FoldAsciiUnitsUnitwise(expectedForUnits, units, units + size), units + kept) << "text number " << i;
+    ASSERT_EQ(expectedForUnits, expected) << "text number " << i;
+    for (size_t k = 1; k < kernelCount; ++k) {
+      uint32_t h = carried, hForUnits = carried;
+      ASSERT_EQ(kernels[k].fold(h, bytes, bytes + size), bytes + kept) << kernels[k].name << ", text number " << i;
+      ASSERT_EQ(kernels[k].foldUnits(hForUnits, units, units + size), units + kept)
+          << kernels[k].name << ", text number " << i;
+      ASSERT_EQ(h, expected) << kernels[k].name << ", text number " << i << ", " << size << " bytes from offset "
+                             << start << ", stop at " << at;
+      ASSERT_EQ(hForUnits, expected) << kernels[k].name << " on units, text number " << i;
+    }
+    fold.Restart();
+    ASSERT_EQ(fold.AddAsciiRun(bytes, bytes + size), bytes + kept) << "text number " << i;
+    ASSERT_EQ(fold.Value(), ReferenceFold(text::LowerCase(U16(std::string_view(bytes, kept))))) << "text number " << i;
+  }
+}
+
+TEST(UnsignedText, WritesTheDigitsAndNothingMore) {
   struct Case { uint32_t n; std::string_view text; };
   const Case cases[] = {{0, "0"}, {9, "9"}, {10, "10"}, {1000000000, "1000000000"}, {4294967295, "4294967295"}};
   for (const Case& c : cases) {
     char16_t wide[kMaxUnsignedDigits + 1];
     std::fill(std::begin(wide), std::end(wide), u'#');
-    const size_t count = WriteUnsignedText(c.n, wide);
+    const size_t count = UnsignedText(static_cast<int32_t>(c.n), wide);
     EXPECT_EQ(std::u16string_view(wide, count), U16(c.text)) << c.n;
     EXPECT_EQ(wide[count], u'#') << c.n << ": wrote past its digits";
-    char narrow[kMaxUnsignedDigits];
-    EXPECT_EQ(std::string_view(narrow, WriteUnsignedText(c.n, narrow)), c.text) << c.n;
+    EXPECT_EQ(Decimal(static_cast<int32_t>(c.n)), c.text) << c.n;
   }
 }
 

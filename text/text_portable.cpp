@@ -1,38 +1,18 @@
 #include "text/text.h"
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <iterator>
+
+#include "text/cp1252.h"
 
 namespace tarvik::text {
 namespace {
 
-struct LowerCasePair {
-  char16_t unit;
-  char16_t lower;
-};
-
-struct CodePair {
-  char16_t unit;
-  uint8_t code;
-};
-
-// kLowerCasePairs and kCodePairs, dumped from Windows by tools/dump_text_tables.cpp.
-#include "text/cp1252_tables.inc"
-
-// What code page 1252 gives a unit it has neither a byte nor a best fit for.
-constexpr uint8_t kSubstitute = '?';
-
-// Lookups are binary searches, so a hand edit that breaks the order must not build.
-template <typename Pair, std::size_t size>
-constexpr bool StrictlyIncreasing(const Pair (&pairs)[size]) {
-  const auto outOfOrder = [](const Pair& a, const Pair& b) { return a.unit >= b.unit; };
-  return std::adjacent_find(std::begin(pairs), std::end(pairs), outOfOrder) == std::end(pairs);
-}
-static_assert(StrictlyIncreasing(kLowerCasePairs));
-static_assert(StrictlyIncreasing(kCodePairs));
-static_assert(kCodePairs[0].unit >= 0x80, "units below 0x80 are their own code, not listed");
+using cp1252::CodePair;
+using cp1252::kCodePairs;
+using cp1252::kLowerCasePairs;
+using cp1252::LowerCasePair;
 
 template <typename Pair, std::size_t size>
 constexpr const Pair* Find(const Pair (&pairs)[size], char16_t unit) {
@@ -48,24 +28,10 @@ constexpr char16_t Lower(char16_t unit) {
 constexpr uint8_t Code(char16_t unit) {
   if (unit < 0x80) return static_cast<uint8_t>(unit);
   const CodePair* pair = Find(kCodePairs, unit);
-  return pair ? pair->code : kSubstitute;
-}
-
-// Built by the compiler from the pair tables above, so it cannot drift from them; by
-// scattering the pairs rather than searching them per unit, which would exceed what
-// the compiler evaluates.
-constexpr std::array<uint8_t, 0x10000> LowerCodeTable() {
-  std::array<uint8_t, 0x10000> codes{};
-  for (std::size_t unit = 0; unit < codes.size(); ++unit) codes[unit] = unit < 0x80 ? static_cast<uint8_t>(unit) : kSubstitute;
-  for (const CodePair& pair : kCodePairs) codes[pair.unit] = pair.code;
-  std::array<uint8_t, 0x10000> table = codes;
-  for (const LowerCasePair& pair : kLowerCasePairs) table[pair.unit] = codes[pair.lower];
-  return table;
+  return pair ? pair->code : cp1252::kSubstitute;
 }
 
 }  // namespace
-
-constinit const std::array<uint8_t, 0x10000> kLowerCodeTable = LowerCodeTable();
 
 void LowerCaseInPlace(char16_t* units, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) units[i] = Lower(units[i]);

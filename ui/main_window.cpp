@@ -461,10 +461,8 @@ void Form1::Command1_Click() {
     MessageBoxW(window_, L"There is not enough memory to work out the number.", nullptr, MB_ICONERROR | MB_OK);
     return;
   }
-  fold_.Restart();
-  fold_.Add(address.Units(), address.Length());
   wchar_t digits[kMaxUnsignedDigits + 1];
-  digits[WriteUnsignedText(fold_.Value(), digits)] = L'\0';
+  digits[WorkOutIdNumber(address.Units(), address.Length(), fold_, digits)] = L'\0';
   HWND text2 = Control(kText2Id);
   SetWindowTextW(text2, digits);
   // Painted at once: the button taking the focus left Text1 to repaint, and Wine draws
