@@ -112,9 +112,10 @@ inline constexpr ByteConstants kByteConstants = MakeByteConstants();
 // Folds the lowered window's bytes before its first stop into the lanes, and the lanes
 // into h; returns where the run stopped.
 template <typename Ops>
-[[gnu::always_inline]] inline const typename Ops::Unit* FoldLastWindow(const Ops& ops, uint32_t& h, typename Ops::Lanes lanes,
-                                                         typename Ops::Window lowered, uint32_t stops,
-                                                         const typename Ops::Unit* bytes) {
+[[gnu::always_inline]] inline const typename Ops::Unit* FoldLastWindow(const Ops& ops, uint32_t& h,
+                                                                       typename Ops::Lanes lanes,
+                                                                       typename Ops::Window lowered, uint32_t stops,
+                                                                       const typename Ops::Unit* bytes) {
   constexpr unsigned kWidth = Ops::kWidth;
   const auto kept = static_cast<unsigned>(__builtin_ctz(stops));
   // The kWidth - kept zeros after the kept bytes multiplied their fold by 101 once each;

@@ -74,7 +74,8 @@ struct Sse2 {
                                  static_cast<int>(Power101(4)), 1};
     const __m128i weighted = Multiply(lanes, _mm_setr_epi32(kWeights[0], kWeights[1], kWeights[2], kWeights[3]));
     const __m128i pairs = _mm_add_epi32(weighted, _mm_shuffle_epi32(weighted, _MM_SHUFFLE(1, 0, 3, 2)));
-    return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_add_epi32(pairs, _mm_shuffle_epi32(pairs, _MM_SHUFFLE(2, 3, 0, 1)))));
+    const __m128i all = _mm_add_epi32(pairs, _mm_shuffle_epi32(pairs, _MM_SHUFFLE(2, 3, 0, 1)));
+    return static_cast<uint32_t>(_mm_cvtsi128_si32(all));
   }
 };
 

@@ -170,7 +170,9 @@ TEST(IdFold, PiecesSplitAnywhereFoldLikeTheWholeText) {
   for (int i = 0; i < 2000; ++i) {
     std::u16string address(static_cast<size_t>(length(random)), u' ');
     // Even texts are ASCII; odd ones any units, or ASCII with a few others among it.
-    for (char16_t& c : address) c = static_cast<char16_t>(i % 2 == 0 || (i % 4 == 3 && random() % 16) ? ascii(random) : unit(random));
+    for (char16_t& c : address) {
+      c = static_cast<char16_t>(i % 2 == 0 || (i % 4 == 3 && random() % 16) ? ascii(random) : unit(random));
+    }
     std::u16string pieces = address;
     const std::string bytes(address.begin(), address.end());  // the ASCII texts as bytes
     fold.Restart();
@@ -233,7 +235,7 @@ TEST(IdFold, AsciiRunsFoldLikeTheReferenceAndStopAtALineEndOrANonAsciiByte) {
     if (at < size) unitBuffer[start + at] = nonAscii[static_cast<size_t>(at) % std::size(nonAscii)];
     const char16_t* units = unitBuffer.data() + start;
     uint32_t expectedForUnits = carried;
-    ASSERT_EQ(detail::FoldAsciiUnitsUnitwise(expectedForUnits, units, units + size), units + kept) << "text number " << i;
+    ASSERT_EQ(detail::FoldAsciiUnitsUnitwise(expectedForUnits, units, units + size), units + kept) << "text " << i;
     ASSERT_EQ(expectedForUnits, expected) << "text number " << i;
     for (size_t k = 1; k < kernelCount; ++k) {
       uint32_t h = carried, hForUnits = carried;

@@ -16,7 +16,9 @@ namespace {
 // the compiler evaluates.
 constexpr std::array<uint8_t, 0x10000> LowerCodeTable() {
   std::array<uint8_t, 0x10000> codes{};
-  for (std::size_t unit = 0; unit < codes.size(); ++unit) codes[unit] = unit < 0x80 ? static_cast<uint8_t>(unit) : cp1252::kSubstitute;
+  for (std::size_t unit = 0; unit < codes.size(); ++unit) {
+    codes[unit] = unit < 0x80 ? static_cast<uint8_t>(unit) : cp1252::kSubstitute;
+  }
   for (const cp1252::CodePair& pair : cp1252::kCodePairs) codes[pair.unit] = pair.code;
   std::array<uint8_t, 0x10000> table = codes;
   for (const cp1252::LowerCasePair& pair : cp1252::kLowerCasePairs) table[pair.unit] = codes[pair.lower];
@@ -56,7 +58,8 @@ constexpr SplitTable Split(const std::array<uint8_t, 0x10000>& table) {
         return split;
       }
       fingerprints[split.count] = fingerprint;
-      for (std::size_t i = 0; i < kLowerCodeBlockSize; ++i) split.blocks[split.count * kLowerCodeBlockSize + i] = block[i];
+      uint8_t* kept = split.blocks.data() + split.count * kLowerCodeBlockSize;
+      for (std::size_t i = 0; i < kLowerCodeBlockSize; ++i) kept[i] = block[i];
       ++split.count;
     }
     split.blockOf[at] = static_cast<uint8_t>(same);
