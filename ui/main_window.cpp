@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <new>
 
@@ -88,16 +89,64 @@ int TextWidth(HFONT font, const wchar_t* text) {
   return size.cx;
 }
 
-// Where the next control to the right of this one in the same row begins, in twips;
-// the client area's right edge if none.
-int NextLeftTwips(const ControlLayout& control) {
-  int next = kClientWidthTwips;
+// What each kind of control is made of, in the order of ControlKind. Labels wrap like
+// the designer showed them.
+struct KindStyle {
+  const wchar_t* className;
+  DWORD style, exStyle;
+};
+constexpr KindStyle kKindStyles[] = {
+    {L"STATIC", SS_LEFT, 0},
+    {L"EDIT", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0},
+};
+
+// The nearest control to the right of this one in the same row, if any.
+constexpr const ControlLayout* NextInRow(const ControlLayout& control) {
+  const ControlLayout* next = nullptr;
   for (const ControlLayout& other : kControls) {
     const bool sameRow = other.top < control.top + control.height && control.top < other.top + other.height;
-    if (sameRow && other.left > control.left) next = std::min(next, other.left);
+    if (sameRow && other.left > control.left && (!next || other.left < next->left)) next = &other;
   }
   return next;
 }
+
+// The room from each control's left edge to the next control to its right in the same
+// row, or to the client area's right edge, in twips.
+constexpr auto kRoomTwips = [] {
+  std::array<int, kControls.size()> room{};
+  for (size_t i = 0; i < room.size(); ++i) {
+    const ControlLayout* next = NextInRow(kControls[i]);
+    room[i] = (next ? next->left : kClientWidthTwips) - kControls[i].left;
+  }
+  return room;
+}();
+
+// The dialog manager tabs in z-order, so the controls stack by tab index. A screen
+// reader names an edit box by the label just above it in z-order, so a label is stacked
+// just before the control to its right in its row; one with none there (the link) keeps
+// its own tab index, which puts it below the button that overlaps it.
+constexpr int StackKey(const ControlLayout& control) {
+  const ControlLayout* named = control.kind == ControlKind::Label ? NextInRow(control) : nullptr;
+  return named ? 2 * named->tabIndex : 2 * control.tabIndex + 1;
+}
+
+// Indexes into kControls, top of the z-order first.
+constexpr auto kStackOrder = [] {
+  std::array<uint8_t, kControls.size()> order{};
+  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint8_t>(i);
+  std::sort(order.begin(), order.end(),
+            [](size_t a, size_t b) { return StackKey(kControls[a]) < StackKey(kControls[b]); });
+  return order;
+}();
+
+constexpr size_t StackPosition(int id) {
+  size_t position = 0;
+  while (kControls[kStackOrder[position]].id != id) ++position;
+  return position;
+}
+static_assert(StackPosition(kCommand1Id) < StackPosition(kLabel3Id),
+              "the button must take the click where it overlaps \"About\"");
 
 // The "About" label clicks like a button: on release over it after a press on it. A
 // static control would report the press at once, and a quick second click as a double
@@ -114,7 +163,7 @@ LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM l
         POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
         ClientToScreen(label, &at);
         if (WindowFromPoint(at) == label) {
-          SendMessageW(GetParent(label), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(label), STN_CLICKED),
+          SendMessageW(GetParent(label), WM_COMMAND, MAKEWPARAM(kLabel3Id, STN_CLICKED),
                        reinterpret_cast<LPARAM>(label));
         }
       }
@@ -125,9 +174,19 @@ LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM l
   return CallWindowProcW(original, label, message, wParam, lParam);
 }
 
+class Form1;
+using Form1Owner = std::unique_ptr<Form1, HeapDelete<Form1>>;
+
+// What Load hands CreateWindowEx: the form until the window takes it over, and where
+// creation says what failed, since WM_CREATE can only answer yes or no.
+struct CreateParams {
+  Form1Owner form;
+  LoadFailure& failure;
+};
+
 class Form1 {
  public:
-  static HWND Load(HINSTANCE instance);
+  static HWND Load(HINSTANCE instance, LoadFailure& failure);
 
  private:
   explicit Form1(HINSTANCE instance) : instance_(instance), dpi_(ScreenDpi()) {}
@@ -136,15 +195,18 @@ class Form1 {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
-  bool CreateControls();
+  bool CreateControls(LoadFailure& failure);
   HWND Control(int id) const { return GetDlgItem(window_, id); }
   int PixelsX(int twips) const { return TwipsToPixels(twips, dpi_.x); }
   int PixelsY(int twips) const { return TwipsToPixels(twips, dpi_.y); }
   SIZE FrameSize() const;
 
-  bool OnCreate();
+  bool OnCreate(const CREATESTRUCTW& create);
   void OnCommand(int id, int code);
   void OnActivate(bool active);
+  bool OnSysCommand(WPARAM command);
+  LRESULT OnWindowPosChanged(WPARAM wParam, LPARAM lParam);
+  void OnHelp();
   void OnGetMinMaxInfo(MINMAXINFO& limits) const;
   bool OnSetCursor(HWND over, int hitTest);
   LRESULT OnCtlColorStatic(HDC dc, HWND control);
@@ -164,7 +226,11 @@ class Form1 {
   IdFold fold_;
 };
 
-using Form1Owner = std::unique_ptr<Form1, HeapDelete<Form1>>;
+// Takes the system's reason for a failure that has just happened.
+bool Failed(LoadFailure& failure, LoadFailure::Part part, const wchar_t* control = nullptr) {
+  failure = {part, control, GetLastError()};
+  return false;
+}
 
 SIZE Form1::FrameSize() const {
   RECT frame{0, 0, PixelsX(kClientWidthTwips), PixelsY(kClientHeightTwips)};
@@ -172,7 +238,7 @@ SIZE Form1::FrameSize() const {
   return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
-HWND Form1::Load(HINSTANCE instance) {
+HWND Form1::Load(HINSTANCE instance, LoadFailure& failure) {
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = WindowProc;
@@ -187,24 +253,33 @@ HWND Form1::Load(HINSTANCE instance) {
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = kForm1ClassName;
-  if (!RegisterClassExW(&windowClass)) return nullptr;
+  if (!RegisterClassExW(&windowClass)) {
+    Failed(failure, LoadFailure::Part::WindowClass);
+    return nullptr;
+  }
 
   void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(Form1));
-  if (!memory) return nullptr;
-  Form1Owner form(new (memory) Form1(instance));
-  const SIZE frame = form->FrameSize();
+  if (!memory) {
+    // HeapAlloc leaves the last error alone.
+    failure = {LoadFailure::Part::Window, nullptr, ERROR_NOT_ENOUGH_MEMORY};
+    return nullptr;
+  }
+  CreateParams params{Form1Owner(new (memory) Form1(instance)), failure};
+  const SIZE frame = params.form->FrameSize();
   const int left = (GetSystemMetrics(SM_CXSCREEN) - frame.cx) / 2;
   const int top = (GetSystemMetrics(SM_CYSCREEN) - frame.cy) / 2;
   // The window takes the object over at WM_NCCREATE and deletes it at WM_NCDESTROY;
   // should creation fail before that, the owner here still frees it.
-  return CreateWindowExW(kFormExStyle, kForm1ClassName, kForm1Caption, kFormStyle, left, top, frame.cx, frame.cy,
-                         nullptr, nullptr, instance, &form);
+  HWND window = CreateWindowExW(kFormExStyle, kForm1ClassName, kForm1Caption, kFormStyle, left, top, frame.cx,
+                                frame.cy, nullptr, nullptr, instance, &params);
+  if (!window && failure.part == LoadFailure::Part::None) Failed(failure, LoadFailure::Part::Window);
+  return window;
 }
 
 LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* owner = static_cast<Form1Owner*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    Form1* form = owner->release();
+    auto* params = static_cast<CreateParams*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    Form1* form = params->form.release();
     form->window_ = window;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
   }
@@ -222,7 +297,7 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
       // -1 makes CreateWindowEx fail: better no window than one missing a control.
-      return OnCreate() ? 0 : -1;
+      return OnCreate(*reinterpret_cast<CREATESTRUCTW*>(lParam)) ? 0 : -1;
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
@@ -230,19 +305,16 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnActivate(LOWORD(wParam) != WA_INACTIVE);
       return 0;
     case WM_SYSCOMMAND:
-      // The low four bits carry how the command came (0xF032 from the caption).
-      if ((wParam & 0xFFF0) == SC_MAXIMIZE) return 0;
+      if (OnSysCommand(wParam)) return 0;
       break;
     case WM_GETMINMAXINFO:
       OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
       return 0;
-    case WM_WINDOWPOSCHANGED: {
-      // ShowWindow(SW_MAXIMIZE) from anywhere, and the first ShowWindow of a process
-      // started "maximised", bypass the system menu: undo it once it is done.
-      const LRESULT result = DefWindowProcW(window_, message, wParam, lParam);
-      if (IsZoomed(window_)) ShowWindow(window_, SW_RESTORE);
-      return result;
-    }
+    case WM_WINDOWPOSCHANGED:
+      return OnWindowPosChanged(wParam, lParam);
+    case WM_HELP:
+      OnHelp();
+      return TRUE;
     case WM_SETCURSOR:
       if (OnSetCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam))) return TRUE;
       break;
@@ -255,7 +327,7 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(window_, message, wParam, lParam);
 }
 
-bool Form1::OnCreate() {
+bool Form1::OnCreate(const CREATESTRUCTW& create) {
   // Class icons alone leave WM_GETICON unanswered, and task switchers ask it.
   SendMessageW(window_, WM_SETICON, ICON_BIG, GetClassLongPtrW(window_, GCLP_HICON));
   SendMessageW(window_, WM_SETICON, ICON_SMALL, GetClassLongPtrW(window_, GCLP_HICONSM));
@@ -263,46 +335,35 @@ bool Form1::OnCreate() {
   const HMENU systemMenu = GetSystemMenu(window_, FALSE);
   DeleteMenu(systemMenu, SC_MAXIMIZE, MF_BYCOMMAND);
   DeleteMenu(systemMenu, SC_SIZE, MF_BYCOMMAND);
-  if (!CreateControls()) return false;
+  if (!CreateControls(static_cast<CreateParams*>(create.lpCreateParams)->failure)) return false;
   Form_Load();
   return true;
 }
 
-bool Form1::CreateControls() {
+bool Form1::CreateControls(LoadFailure& failure) {
   font_ = CreateFormFont(dpi_.y, false);
-  linkFont_ = CreateFormFont(dpi_.y, true);
-  if (!font_ || !linkFont_) return false;
+  if (font_) linkFont_ = CreateFormFont(dpi_.y, true);
+  if (!linkFont_) return Failed(failure, LoadFailure::Part::Font);
 
   for (const ControlLayout& layout : kControls) {
-    const wchar_t* className = L"STATIC";
-    DWORD style = WS_CHILD | WS_VISIBLE;
-    DWORD exStyle = 0;
-    const HFONT font = layout.id == kLabel3Id ? linkFont_.Get() : font_.Get();
+    const KindStyle& kind = kKindStyles[static_cast<int>(layout.kind)];
+    const bool link = layout.id == kLabel3Id;
+    const HFONT font = link ? linkFont_.Get() : font_.Get();
     int width = PixelsX(layout.width);
-    switch (layout.kind) {
-      case ControlKind::Label: {
-        // Labels wrap like the designer showed them; SS_NOTIFY makes the link take the mouse.
-        style |= SS_LEFT | (layout.id == kLabel3Id ? SS_NOTIFY : 0);
-        // A larger DPI can make a text wider than its label, and a wrapped line falls out of
-        // sight: such a label takes the free room to its right, up to the next control.
-        const int needed = TextWidth(font, layout.text);
-        if (needed > width) width = std::max(width, std::min(needed, PixelsX(NextLeftTwips(layout) - layout.left)));
-        break;
-      }
-      case ControlKind::TextBox:
-        className = L"EDIT";
-        style |= WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
-        exStyle = WS_EX_CLIENTEDGE;
-        break;
-      case ControlKind::CommandButton:
-        className = L"BUTTON";
-        style |= WS_TABSTOP | BS_PUSHBUTTON;
-        break;
+    if (layout.kind == ControlKind::Label) {
+      // A larger DPI can make a text wider than its label, and a wrapped line falls out of
+      // sight: such a label takes the free room to its right, up to the next control.
+      const int needed = TextWidth(font, layout.text);
+      const int room = PixelsX(kRoomTwips[&layout - kControls.data()]);
+      if (needed > width) width = std::max(width, std::min(needed, room));
     }
-    HWND control = CreateWindowExW(exStyle, className, layout.text, style, PixelsX(layout.left), PixelsY(layout.top),
+    // Where two controls overlap by a pixel, the one above in z-order shows, whichever
+    // of them paints last. SS_NOTIFY makes the link take the mouse.
+    const DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | kind.style | (link ? SS_NOTIFY : 0);
+    HWND control = CreateWindowExW(kind.exStyle, kind.className, layout.text, style, PixelsX(layout.left), PixelsY(layout.top),
                                    width, PixelsY(layout.height), window_,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance_, nullptr);
-    if (!control) return false;
+    if (!control) return Failed(failure, LoadFailure::Part::Control, layout.name);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
 
@@ -310,14 +371,9 @@ bool Form1::CreateControls() {
   SetWindowLongPtrW(label3, GWLP_USERDATA, GetWindowLongPtrW(label3, GWLP_WNDPROC));
   SetWindowLongPtrW(label3, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LinkLabelProc));
 
-  // The dialog manager tabs in z-order, so stack the controls by tab index.
-  std::array<const ControlLayout*, kControls.size()> byTabIndex;
-  std::transform(kControls.begin(), kControls.end(), byTabIndex.begin(), [](const ControlLayout& c) { return &c; });
-  std::sort(byTabIndex.begin(), byTabIndex.end(),
-            [](const ControlLayout* a, const ControlLayout* b) { return a->tabIndex < b->tabIndex; });
   HWND previous = HWND_TOP;
-  for (const ControlLayout* layout : byTabIndex) {
-    HWND control = Control(layout->id);
+  for (const size_t index : kStackOrder) {
+    HWND control = Control(kControls[index].id);
     SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     previous = control;
   }
@@ -346,6 +402,26 @@ void Form1::OnActivate(bool active) {
     HWND focus = GetFocus();
     if (focus && IsChild(window_, focus)) lastFocus_ = focus;
   }
+}
+
+bool Form1::OnSysCommand(WPARAM command) {
+  // The low four bits carry how the command came (0xF032 from the caption).
+  return (command & 0xFFF0) == SC_MAXIMIZE;
+}
+
+LRESULT Form1::OnWindowPosChanged(WPARAM wParam, LPARAM lParam) {
+  // ShowWindow(SW_MAXIMIZE) from anywhere, and the first ShowWindow of a process
+  // started "maximised", bypass the system menu: undo it once it is done.
+  const LRESULT result = DefWindowProcW(window_, WM_WINDOWPOSCHANGED, wParam, lParam);
+  if (IsZoomed(window_)) ShowWindow(window_, SW_RESTORE);
+  return result;
+}
+
+// F1 reaches here from whichever control has the focus, and from the credits box too,
+// which hands WM_HELP to its owner: the box disables the form while it is open, and
+// one box at a time is enough.
+void Form1::OnHelp() {
+  if (IsWindowEnabled(window_)) Label3_Click();
 }
 
 void Form1::OnGetMinMaxInfo(MINMAXINFO& limits) const {
@@ -389,7 +465,11 @@ void Form1::Command1_Click() {
   fold_.Add(address.Units(), address.Length());
   wchar_t digits[kMaxUnsignedDigits + 1];
   digits[WriteUnsignedText(fold_.Value(), digits)] = L'\0';
-  SetWindowTextW(Control(kText2Id), digits);
+  HWND text2 = Control(kText2Id);
+  SetWindowTextW(text2, digits);
+  // Painted at once: the button taking the focus left Text1 to repaint, and Wine draws
+  // all of a long line before it would get to Text2.
+  UpdateWindow(text2);
 }
 
 void Form1::Label3_Click() {
@@ -400,7 +480,7 @@ void Form1::Label3_Click() {
 
 }  // namespace
 
-HWND LoadForm1(HINSTANCE instance) { return Form1::Load(instance); }
+HWND LoadForm1(HINSTANCE instance, LoadFailure& failure) { return Form1::Load(instance, failure); }
 
 bool PreTranslateForm1Message(HWND form, MSG& msg) { return IsWindow(form) && IsDialogMessageW(form, &msg); }
 

@@ -35,8 +35,9 @@ inline constexpr int kLabel3Id = 106;
 inline constexpr int kLabel2Id = 105;
 inline constexpr int kLabel1Id = 104;
 
-/// In creation order. The tab index also sets the z-order, so the button, whose top
-/// edge overlaps the "About" label's bottom, is drawn above it and takes the click.
+/// In creation order. The window stacks them by tab index, each label just before the
+/// box it names; the button, whose top edge overlaps the "About" label's bottom, stays
+/// above it and takes the click there.
 inline constexpr std::array<ControlLayout, 6> kControls{{
     {L"Text2", ControlKind::TextBox, L"", 2760, 480, 1935, 285, 2, kText2Id},
     {L"Command1", ControlKind::CommandButton, L"Work out", 4800, 360, 1095, 375, 1, kCommand1Id},
@@ -49,9 +50,18 @@ inline constexpr std::array<ControlLayout, 6> kControls{{
 /// Twips to pixels at the given dots per inch (1440 twips to the inch), rounded.
 constexpr int TwipsToPixels(int twips, int dpi) { return (twips * dpi + 720) / 1440; }
 
+/// What kept Form1 from loading, for start-up to tell the user.
+struct LoadFailure {
+  enum class Part { None, WindowClass, Window, Control, Font };
+  Part part = Part::None;
+  const wchar_t* control = nullptr;  // the layout table's name, for Part::Control
+  DWORD error = 0;                   // the system's error code at the failure, 0 if none
+};
+
 /// Registers the window class, creates Form1 and its controls and raises its Load
-/// event; the window is not shown yet. Returns null if the window cannot be created.
-HWND LoadForm1(HINSTANCE instance);
+/// event; the window is not shown yet. Returns null, with `failure` filled in, if the
+/// window cannot be created.
+HWND LoadForm1(HINSTANCE instance, LoadFailure& failure);
 
 /// Gives keyboard messages to the dialog manager (Tab, Space, arrows); true if taken.
 bool PreTranslateForm1Message(HWND form, MSG& msg);
