@@ -11,21 +11,12 @@ set_target_properties(tarvik_e2e_driver PROPERTIES OUTPUT_NAME tarvik-e2e)
 target_include_directories(tarvik_e2e_driver PRIVATE support)
 target_link_libraries(tarvik_e2e_driver PRIVATE tarvik_version user32 gdi32 oleacc ole32 oleaut32 uuid)
 
-# tarvik.exe built again from its own sources, with startup_fault.cpp taking over the
-# imports that create the window class, the window, its controls and the font: each
-# fails, as the system can, when TARVIK_FAULT names it. Never shipped.
-get_target_property(tarvik_sources tarvik SOURCES)
-get_target_property(tarvik_dir tarvik SOURCE_DIR)
-list(TRANSFORM tarvik_sources PREPEND ${tarvik_dir}/)
-add_executable(tarvik_startup_fault WIN32 ${tarvik_sources} e2e/startup_fault.cpp)
-foreach(property INCLUDE_DIRECTORIES COMPILE_OPTIONS LINK_LIBRARIES)
-  get_target_property(value tarvik ${property})
-  if(value)
-    set_property(TARGET tarvik_startup_fault PROPERTY ${property} ${value})
-  endif()
-endforeach()
-get_source_file_property(rc_depends ${tarvik_dir}/tarvik.rc DIRECTORY ${tarvik_dir} OBJECT_DEPENDS)
-set_source_files_properties(${tarvik_dir}/tarvik.rc PROPERTIES OBJECT_DEPENDS "${rc_depends}")
+# tarvik.exe built again, with startup_fault.cpp taking over the imports that create
+# the window class, the window, its controls and the font: the one TARVIK_FAULT names
+# fails, as the system can. Never shipped.
+set(TARVIK_APP_DIR ${PROJECT_SOURCE_DIR}/app)  # where the function finds the program's sources
+tarvik_window_program(tarvik_startup_fault)
+target_sources(tarvik_startup_fault PRIVATE e2e/startup_fault.cpp)
 
 add_executable(tarvik_e2e_minimal_window WIN32 e2e/minimal_window.cpp)
 set_target_properties(tarvik_e2e_minimal_window PROPERTIES OUTPUT_NAME minimal_window)
