@@ -22,7 +22,8 @@ function(tarvik_window_program target)
     # stays out. The link map shows what each library brings in (beside the program).
     target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
     target_link_options(${target} PRIVATE -nostartfiles -Wl,--entry=_TarvikStart@0
-      -Wl,-Map,$<TARGET_FILE_DIR:${target}>/${target}.map)
+      ${TARVIK_APP_DIR}/no_constructors.ld -Wl,-Map,$<TARGET_FILE_DIR:${target}>/${target}.map)
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${TARVIK_APP_DIR}/no_constructors.ld)
   endif()
 endfunction()
 

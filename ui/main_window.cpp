@@ -360,8 +360,8 @@ bool Form1::CreateControls(LoadFailure& failure) {
     // Where two controls overlap by a pixel, the one above in z-order shows, whichever
     // of them paints last. SS_NOTIFY makes the link take the mouse.
     const DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | kind.style | (link ? SS_NOTIFY : 0);
-    HWND control = CreateWindowExW(kind.exStyle, kind.className, layout.text, style, PixelsX(layout.left), PixelsY(layout.top),
-                                   width, PixelsY(layout.height), window_,
+    HWND control = CreateWindowExW(kind.exStyle, kind.className, layout.text, style, PixelsX(layout.left),
+                                   PixelsY(layout.top), width, PixelsY(layout.height), window_,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance_, nullptr);
     if (!control) return Failed(failure, LoadFailure::Part::Control, layout.name);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
