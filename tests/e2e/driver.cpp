@@ -967,11 +967,14 @@ void CheckAbout(HWND form, DWORD processId) {
   for (int id : {kText1, kCommand1, kText2}) {
     HWND control = Control(form, id);
     Context from("F1 with the focus on %s", Name(form, control));
-    if (FocusOf(form) != control) {
+    // Placing the focus is not what is tested here: a click that came while the form
+    // was still being activated after the box is made again.
+    for (int attempt = 0; attempt < 2 && FocusOf(form) != control; ++attempt) {
+      EnsureForeground(form);
       Click(Centre(ScreenRect(control)));
       WaitForFocus(form, control);
     }
-    if (!ok(EnsureForeground(form) && FocusOf(form) == control, "the focus is on %s", Name(form, FocusOf(form)))) {
+    if (!ok(EnsureForeground(form) && FocusOf(form) == control, "cannot place the focus: %s", InputState(form).c_str())) {
       continue;
     }
     PressKey(VK_F1);
@@ -1192,10 +1195,10 @@ void CheckNoLeaks(HWND form, const Program& program) {
     return;
   }
   int worked = 0, shown = 0;
-  for (int i = 0; i < kCycles; ++i) worked += workOut();
-  for (int i = 0; i < kCycles; ++i) shown += about();
-  ok(worked == kCycles && shown == kCycles, "%d of %d Work outs and %d of %d boxes went through", worked, kCycles,
-     shown, kCycles);
+  while (worked < kCycles && workOut()) ++worked;
+  while (shown < kCycles && about()) ++shown;
+  ok(worked == kCycles && shown == kCycles, "%d of %d Work outs and %d of %d boxes went through; %s", worked, kCycles,
+     shown, kCycles, InputState(form).c_str());
   const GuiObjects after = CountGuiObjects(program.Handle(), program.ProcessId());
   Note("objects: GDI %ld -> %ld, USER %ld -> %ld over %d Work outs and %d About boxes, counted by %s", before.gdi,
        after.gdi, before.user, after.user, kCycles, kCycles, after.how.c_str());
