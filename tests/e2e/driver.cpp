@@ -871,9 +871,9 @@ void CheckLongAddress(HWND form, size_t kUnits) {
 
 // --- The credits box ----------------------------------------------------------------
 
-void CloseBox(HWND box) {
+bool CloseBox(HWND box) {
   PostMessageW(box, WM_COMMAND, IDOK, 0);
-  WaitFor([&] { return !IsWindow(box); }, kReactTimeoutMs);
+  return WaitFor([&] { return !IsWindow(box); }, kReactTimeoutMs);
 }
 
 void CheckAbout(HWND form, DWORD processId) {
@@ -982,17 +982,13 @@ void CheckAbout(HWND form, DWORD processId) {
     if (!ok(box != nullptr, "F1 opened no box")) continue;
     ok(WindowText(box) == kCaption, "title: %s", Quoted(WindowText(box)).c_str());
     WaitFor([&] { return GetForegroundWindow() == box; }, kReactTimeoutMs);
+    // Enter comes after the second F1 in the input, so it closes whatever box is active
+    // once F1 has been handled: this one, unless F1 opened another over it.
     PressKey(VK_F1);
-    ok(RoundTrip(box, kReactTimeoutMs), "the box does not answer after F1");
-    int boxes = 0;
-    for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
-      DWORD owner = 0;
-      GetWindowThreadProcessId(w, &owner);
-      boxes += owner == processId && ClassName(w) == L"#32770";
+    PressKey(VK_RETURN);
+    ok(WaitFor([&] { return !IsWindow(box); }, kReactTimeoutMs), "a second F1 opened another box over the first");
+    for (HWND left; (left = FindAnyOwnedWindow(processId, L"#32770", form)) != nullptr && CloseBox(left);) {
     }
-    ok(boxes == 1, "%d dialogs are open after a second F1", boxes);
-    for (HWND extra; (extra = FindAnyOwnedWindow(processId, L"#32770", box)) != nullptr;) CloseBox(extra);
-    CloseBox(box);
     ok(WaitForFocus(form, control), "after the box the focus is on %s", Name(form, FocusOf(form)));
   }
 }
@@ -1184,8 +1180,7 @@ void CheckNoLeaks(HWND form, const Program& program) {
                  kReactTimeoutMs)) {
       return false;
     }
-    CloseBox(box);
-    return WaitFor([&] { return IsWindowEnabled(form) != FALSE; }, kReactTimeoutMs);
+    return CloseBox(box) && WaitFor([&] { return IsWindowEnabled(form) != FALSE; }, kReactTimeoutMs);
   };
   workOut();
   about();
