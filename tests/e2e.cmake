@@ -6,9 +6,17 @@ endif()
 
 add_executable(tarvik_e2e_driver
   e2e/driver.cpp e2e/check.cpp e2e/check.h e2e/desktop.cpp e2e/desktop.h
-  e2e/pixels.cpp e2e/pixels.h e2e/png.cpp e2e/png.h)
+  e2e/pixels.cpp e2e/pixels.h support/dib.h support/png.cpp support/png.h)
 set_target_properties(tarvik_e2e_driver PROPERTIES OUTPUT_NAME tarvik-e2e)
-target_link_libraries(tarvik_e2e_driver PRIVATE user32 gdi32)
+target_include_directories(tarvik_e2e_driver PRIVATE support)
+target_link_libraries(tarvik_e2e_driver PRIVATE tarvik_version user32 gdi32 oleacc ole32 oleaut32 uuid)
+
+# tarvik.exe built again, with startup_fault.cpp taking over the imports that create
+# the window class, the window, its controls and the font: the one TARVIK_FAULT names
+# fails, as the system can. Never shipped.
+set(TARVIK_APP_DIR ${PROJECT_SOURCE_DIR}/app)  # where the function finds the program's sources
+tarvik_window_program(tarvik_startup_fault)
+target_sources(tarvik_startup_fault PRIVATE e2e/startup_fault.cpp)
 
 add_executable(tarvik_e2e_minimal_window WIN32 e2e/minimal_window.cpp)
 set_target_properties(tarvik_e2e_minimal_window PROPERTIES OUTPUT_NAME minimal_window)
@@ -27,15 +35,17 @@ if(CMAKE_CROSSCOMPILING)
       --driver $<TARGET_FILE:tarvik_e2e_driver>
       --tarvik $<TARGET_FILE:tarvik>
       --minimal $<TARGET_FILE:tarvik_e2e_minimal_window>
+      --faulty $<TARGET_FILE:tarvik_startup_fault>
       --prefix ${PROJECT_BINARY_DIR}/e2e-wineprefix
       --out ${CMAKE_CURRENT_BINARY_DIR}/e2e)
-  set_tests_properties(e2e PROPERTIES TIMEOUT 300 LABELS e2e)
+  set_tests_properties(e2e PROPERTIES TIMEOUT 3000 LABELS e2e)
 else()
   # On Windows itself the driver runs on the user's desktop at the system's DPI, and
   # takes over the keyboard and the mouse while it does.
   add_test(NAME e2e
     COMMAND tarvik_e2e_driver --tarvik $<TARGET_FILE:tarvik>
       --minimal $<TARGET_FILE:tarvik_e2e_minimal_window>
+      --faulty $<TARGET_FILE:tarvik_startup_fault>
       --screenshot ${CMAKE_CURRENT_BINARY_DIR}/e2e/tarvik-96dpi.png)
   set_tests_properties(e2e PROPERTIES RUN_SERIAL TRUE LABELS e2e)
   file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/e2e)

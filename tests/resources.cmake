@@ -4,14 +4,25 @@ if(NOT CMAKE_CROSSCOMPILING)
               --compare-with ${PROJECT_SOURCE_DIR}/app/tarvik.ico)
 endif()
 
-# The built program's version information, manifest, icon and imports, read back.
+# The built program's version information, manifest and icon, read back.
 if(TARGET tarvik)
   tarvik_gtest(resources_test resources_test.cpp)
   target_compile_definitions(resources_test PRIVATE
     TARVIK_EXE_PATH="$<TARGET_FILE:tarvik>" TARVIK_ICO_PATH="${PROJECT_SOURCE_DIR}/app/tarvik.ico")
+  target_include_directories(resources_test PRIVATE support)
   target_link_libraries(resources_test PRIVATE tarvik_version version user32 gdi32)
-  if(CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
-    target_compile_definitions(resources_test PRIVATE TARVIK_EXE_MAX_BYTES=49152)
-  endif()
   add_dependencies(resources_test tarvik)
+
+  # Its PE headers, imports and size, as objdump reads them; only the size-optimised
+  # build has a size to keep.
+  if(NOT CMAKE_OBJDUMP)
+    message(FATAL_ERROR "the PE checks of tarvik.exe need objdump (binutils)")
+  endif()
+  set(TARVIK_EXE_MAX_BYTES 49152)
+  set(max_bytes "")
+  if(CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
+    set(max_bytes -DMAX_BYTES=${TARVIK_EXE_MAX_BYTES})
+  endif()
+  add_test(NAME resources_pe COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DEXE=$<TARGET_FILE:tarvik>
+           ${max_bytes} -P ${CMAKE_CURRENT_SOURCE_DIR}/pe_check.cmake)
 endif()

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace tarvik::e2e {
@@ -16,13 +17,14 @@ struct WindowQuery {
   HWND owner;
   bool anyOwner;
   HWND found;
+  bool hiddenToo = false;
 };
 
 BOOL CALLBACK MatchTopLevel(HWND window, LPARAM param) {
   auto& query = *reinterpret_cast<WindowQuery*>(param);
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
-  if (processId != query.processId || !IsWindowVisible(window)) return TRUE;
+  if (processId != query.processId || (!query.hiddenToo && !IsWindowVisible(window))) return TRUE;
   if (ClassName(window) != query.className) return TRUE;
   if (!query.anyOwner && GetWindow(window, GW_OWNER) != query.owner) return TRUE;
   query.found = window;
@@ -90,6 +92,109 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
     if (NowMs() > deadline) return condition();
     Sleep(20);
   }
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD stallMs, const std::function<long long()>& progress) {
+  long long last = progress();
+  double deadline = NowMs() + stallMs;
+  for (;;) {
+    if (condition()) return true;
+    const long long now = progress();
+    if (now != last) last = now, deadline = NowMs() + stallMs;
+    if (NowMs() > deadline) return condition();
+    Sleep(20);
+  }
+}
+
+HWND FindAnyOwnedWindow(DWORD processId, const wchar_t* className, HWND owner) {
+  WindowQuery query{processId, className, owner, false, nullptr, true};
+  EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&query));
+  return query.found;
+}
+
+bool RoundTrip(HWND window, DWORD timeoutMs) {
+  DWORD_PTR ignored = 0;
+  return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &ignored) != 0;
+}
+
+namespace {
+
+struct WindowCount {
+  DWORD processId;
+  long count;
+};
+
+BOOL CALLBACK CountWindow(HWND window, LPARAM param) {
+  auto& windows = *reinterpret_cast<WindowCount*>(param);
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  if (processId == windows.processId) ++windows.count;
+  return TRUE;
+}
+
+BOOL CALLBACK CountWindowAndChildren(HWND window, LPARAM param) {
+  CountWindow(window, param);
+  EnumChildWindows(window, CountWindow, param);
+  return TRUE;
+}
+
+// Under Wine, where GetGuiResources counts nothing: the entries in use in the process's
+// GDI handle table, which its PEB points to (GdiSharedHandleTable, at 0x94 in a 32-bit
+// PEB). This Wine lays out its 65536 entries in 24 bytes each, the type in byte 14, 0
+// for a free entry; its stock objects are in the count, which stays the same.
+long GdiTableEntries(HANDLE process) {
+  using QueryFn = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+  const auto query = reinterpret_cast<QueryFn>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+  struct {
+    LONG exitStatus;
+    void* peb;
+    ULONG_PTR rest[4];
+  } basic{};
+  uint32_t table = 0;
+  if (sizeof(void*) != 4 || !query || query(process, 0 /* ProcessBasicInformation */, &basic, sizeof basic, nullptr) != 0 ||
+      !ReadProcessMemory(process, static_cast<char*>(basic.peb) + 0x94, &table, sizeof table, nullptr) || !table) {
+    return -1;
+  }
+  constexpr size_t kEntries = 0x10000, kEntryBytes = 24, kTypeAt = 14;
+  std::vector<uint8_t> entries(kEntries * kEntryBytes);
+  SIZE_T read = 0;
+  if (!ReadProcessMemory(process, reinterpret_cast<void*>(static_cast<uintptr_t>(table)), entries.data(), entries.size(),
+                         &read) || read != entries.size()) {
+    return -1;
+  }
+  long used = 0;
+  for (size_t i = 0; i < kEntries; ++i) used += entries[i * kEntryBytes + kTypeAt] != 0;
+  return used;
+}
+
+}  // namespace
+
+GuiObjects CountGuiObjects(HANDLE process, DWORD processId) {
+  GuiObjects objects;
+  SetLastError(0);
+  const DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS), user = GetGuiResources(process, GR_USEROBJECTS);
+  const DWORD error = GetLastError();
+  if (gdi && user) {
+    objects.gdi = static_cast<long>(gdi), objects.user = static_cast<long>(user);
+    objects.how = "GetGuiResources";
+    return objects;
+  }
+  // This Wine answers 0 (error 120, not implemented). Of the USER objects, windows are
+  // the ones another process can count: every window of the process, hidden or shown,
+  // top-level, child or message-only. Menus, cursors and icons are not seen this way;
+  // the bitmaps an icon or a cursor holds are in the GDI count.
+  objects.gdi = GdiTableEntries(process);
+  WindowCount windows{processId, 0};
+  EnumWindows(CountWindowAndChildren, reinterpret_cast<LPARAM>(&windows));
+  for (HWND only = FindWindowExW(HWND_MESSAGE, nullptr, nullptr, nullptr); only;
+       only = FindWindowExW(HWND_MESSAGE, only, nullptr, nullptr)) {
+    CountWindowAndChildren(only, reinterpret_cast<LPARAM>(&windows));
+  }
+  objects.user = windows.count;
+  objects.how = "the GDI handle table and the process's windows (GetGuiResources: 0, error " +
+                std::to_string(error) + ")";
+  return objects;
 }
 
 HWND FindTopLevel(DWORD processId, const wchar_t* className) {
@@ -270,36 +375,6 @@ void MouseButtons(POINT screen, std::initializer_list<DWORD> buttons, DWORD time
     inputs.back().mi.time = time;
   }
   SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-}
-
-Image CaptureScreen(const RECT& screenRect) {
-  Image image;
-  image.width = screenRect.right - screenRect.left;
-  image.height = screenRect.bottom - screenRect.top;
-  if (image.width <= 0 || image.height <= 0) return {};
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = image.width;
-  info.bmiHeader.biHeight = -image.height;  // top-down rows
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ previous = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, image.width, image.height, screen, screenRect.left, screenRect.top,
-         SRCCOPY | CAPTUREBLT);
-  GdiFlush();
-  const auto* source = static_cast<const uint32_t*>(bits);
-  image.pixels.assign(source, source + static_cast<size_t>(image.width) * image.height);
-  for (uint32_t& p : image.pixels) p &= 0xFFFFFF;
-  SelectObject(memory, previous);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return image;
 }
 
 bool PutOnClipboard(const std::wstring& text) {

@@ -9,8 +9,6 @@
 #include <initializer_list>
 #include <string>
 
-#include "png.h"
-
 namespace tarvik::e2e {
 
 /// A program started as a user would start it; ended on destruction if still running.
@@ -29,6 +27,7 @@ class Program {
   /// Milliseconds from CreateProcess to WaitForInputIdle returning.
   double StartupMs() const { return startupMs_; }
   DWORD ProcessId() const { return info_.dwProcessId; }
+  HANDLE Handle() const { return info_.hProcess; }
   bool Running() const;
 
   /// Waits for the process to end; false on timeout. exitCode gets its exit code.
@@ -41,6 +40,25 @@ class Program {
 
 /// Polls until the condition holds or the time is up; returns the last result.
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
+/// The same, but the time starts again whenever `progress` gives a new value (a text's
+/// length, a count of things done): a slow machine that is getting on is waited for.
+bool WaitFor(const std::function<bool()>& condition, DWORD stallMs, const std::function<long long()>& progress);
+
+/// A window of the process with that class whose owner is `owner`, shown or not: for
+/// checks that nothing opened, which must see a window that has yet to be shown.
+HWND FindAnyOwnedWindow(DWORD processId, const wchar_t* className, HWND owner);
+
+/// Returns once the thread of the window has handled what was sent to it before; false
+/// if it did not answer in time.
+bool RoundTrip(HWND window, DWORD timeoutMs);
+
+/// The GDI and USER objects the process holds, by the best count the system offers
+/// (`how` says which); -1 where it offers none.
+struct GuiObjects {
+  long gdi = -1, user = -1;
+  std::string how;
+};
+GuiObjects CountGuiObjects(HANDLE process, DWORD processId);
 
 /// A visible top-level window of the process with that class name, or null.
 HWND FindTopLevel(DWORD processId, const wchar_t* className);
@@ -81,9 +99,6 @@ bool Click(POINT screen);
 /// Mouse button events (MOUSEEVENTF_LEFTDOWN, ...) at a screen point, in one batch;
 /// a time other than 0 stamps each of them, as the double-click logic reads it.
 void MouseButtons(POINT screen, std::initializer_list<DWORD> buttons, DWORD time = 0);
-
-/// Screen pixels as the user sees them.
-Image CaptureScreen(const RECT& screenRect);
 
 /// The text on the clipboard is replaced by `text`.
 bool PutOnClipboard(const std::wstring& text);

@@ -4,48 +4,11 @@
 #include <cstdio>
 #include <map>
 
+#include "dib.h"
+#include "png.h"
+
 namespace tarvik::e2e {
 namespace {
-
-// A 32-bit top-down DIB section with a DC, for drawing off the screen.
-class Canvas {
- public:
-  Canvas(int width, int height, uint32_t fill) : width_(width), height_(height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    dc_ = CreateCompatibleDC(nullptr);
-    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-    previous_ = SelectObject(dc_, bitmap_);
-    std::fill(bits_, bits_ + static_cast<size_t>(width) * height, fill);
-  }
-  ~Canvas() {
-    SelectObject(dc_, previous_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  Canvas(const Canvas&) = delete;
-  Canvas& operator=(const Canvas&) = delete;
-
-  HDC Dc() const { return dc_; }
-  Image Pixels() const {
-    GdiFlush();
-    Image image{width_, height_, {bits_, bits_ + static_cast<size_t>(width_) * height_}};
-    for (uint32_t& p : image.pixels) p &= 0xFFFFFF;
-    return image;
-  }
-
- private:
-  int width_, height_;
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ previous_ = nullptr;
-  uint32_t* bits_ = nullptr;
-};
 
 COLORREF ToColorRef(uint32_t rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
 
@@ -97,7 +60,7 @@ Image Ink(const Image& image, uint32_t background) {
 
 Image RenderText(const std::wstring& text, const wchar_t* face, int height, bool underline,
                  uint32_t colour, uint32_t background, int width, int boxHeight) {
-  Canvas canvas(width, boxHeight, background);
+  test::Dib canvas(width, boxHeight, background);
   HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, underline, FALSE, DEFAULT_CHARSET,
                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                            DEFAULT_PITCH | FF_DONTCARE, face);
@@ -109,7 +72,7 @@ Image RenderText(const std::wstring& text, const wchar_t* face, int height, bool
             DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
   SelectObject(canvas.Dc(), previous);
   DeleteObject(font);
-  return canvas.Pixels();
+  return {width, boxHeight, canvas.Pixels()};
 }
 
 bool SameImage(const Image& a, const Image& b, std::string& difference) {
@@ -136,14 +99,14 @@ bool SameImage(const Image& a, const Image& b, std::string& difference) {
 Image OpaqueIcon(HICON icon, int size) {
   // Drawn once on black and once on white: a pixel that comes out the same on both
   // is fully opaque, whatever the icon's format (mask or alpha).
-  Canvas onBlack(size, size, 0x000000);
-  Canvas onWhite(size, size, 0xFFFFFF);
+  test::Dib onBlack(size, size, 0x000000);
+  test::Dib onWhite(size, size, 0xFFFFFF);
   DrawIconEx(onBlack.Dc(), 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
   DrawIconEx(onWhite.Dc(), 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
-  Image black = onBlack.Pixels();
-  const Image white = onWhite.Pixels();
+  Image black{size, size, onBlack.Pixels()};
+  const std::vector<uint32_t> white = onWhite.Pixels();
   for (size_t i = 0; i < black.pixels.size(); ++i) {
-    if (black.pixels[i] != white.pixels[i]) black.pixels[i] = kTransparent;
+    if (black.pixels[i] != white[i]) black.pixels[i] = kTransparent;
   }
   return black;
 }
@@ -165,6 +128,24 @@ bool ContainsIcon(const Image& image, const Image& opaqueIcon, POINT& where) {
     }
   }
   return false;
+}
+
+Image CaptureScreen(const RECT& screenRect) {
+  const int width = screenRect.right - screenRect.left, height = screenRect.bottom - screenRect.top;
+  if (width <= 0 || height <= 0) return {};
+  test::Dib copy(width, height);
+  copy.CopyScreen(screenRect.left, screenRect.top);
+  return {width, height, copy.Pixels()};
+}
+
+bool SavePng(const Image& image, const std::wstring& path) {
+  std::vector<uint8_t> samples;
+  for (uint32_t p : image.pixels) samples.insert(samples.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)});
+  const std::vector<uint8_t> bytes = png::Encode(image.width, image.height, 3, samples);
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  if (!file) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && written;
 }
 
 }  // namespace tarvik::e2e

@@ -6,10 +6,24 @@
 
 #include <cstdint>
 #include <string>
-
-#include "png.h"
+#include <vector>
 
 namespace tarvik::e2e {
+
+/// Pixels as 0x00RRGGBB, row by row from the top.
+struct Image {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+
+  uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+/// Screen pixels as the user sees them.
+Image CaptureScreen(const RECT& screenRect);
+
+/// Writes the image as a PNG file; false if the file cannot be written.
+bool SavePng(const Image& image, const std::wstring& path);
 
 /// The colour covering most of the image: the background of a control or box.
 uint32_t MostFrequentColour(const Image& image);

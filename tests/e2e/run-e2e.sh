@@ -4,7 +4,7 @@
 # full suite at 96 dpi, then the layout at 120 and 144 dpi. Everything started here is
 # stopped on the way out.
 #
-#   run-e2e.sh --driver EXE --tarvik EXE --minimal EXE --prefix DIR --out DIR
+#   run-e2e.sh --driver EXE --tarvik EXE --minimal EXE --faulty EXE --prefix DIR --out DIR
 set -uo pipefail
 
 . "$(dirname "$0")/wine-display.sh"
@@ -14,13 +14,14 @@ while (($#)); do
     --driver) driver=$2 ;;
     --tarvik) tarvik=$2 ;;
     --minimal) minimal=$2 ;;
+    --faulty) faulty=$2 ;;
     --prefix) prefix=$2 ;;
     --out) out=$2 ;;
     *) echo "run-e2e: unknown argument $1" >&2; exit 2 ;;
   esac
   shift 2
 done
-for v in driver tarvik minimal prefix out; do
+for v in driver tarvik minimal faulty prefix out; do
   [ -n "${!v:-}" ] || { echo "run-e2e: --$v is required" >&2; exit 2; }
 done
 for tool in Xvfb wine wineserver; do
@@ -53,14 +54,16 @@ run_driver() {
   wineserver -k 2>/dev/null
   wineserver -w
   use_virtual_desktop "$dpi" "$scratch"
-  timeout 240 "$wine_run" "$driver" --tarvik "$(windows_path "$tarvik")" --dpi "$dpi" "$@"
+  # A bound for a hang only: every wait inside ends on what it waits for.
+  timeout 900 "$wine_run" "$driver" --tarvik "$(windows_path "$tarvik")" --dpi "$dpi" "$@"
   rc=$?
   echo "run-e2e: driver at $dpi dpi exited with $rc after $(since "$start") s"
   ((rc == 0)) || status=1
 }
 
 x_pointer=$(windows_path "$e2e_dir/x_pointer.py")
-run_driver 96 --suite full --minimal "$(windows_path "$minimal")" --x-pointer "$x_pointer" \
+run_driver 96 --suite full --minimal "$(windows_path "$minimal")" --faulty "$(windows_path "$faulty")" \
+  --x-pointer "$x_pointer" \
   --screenshot "$(windows_path "$out/tarvik-96dpi.png")"
 for dpi in 120 144; do
   run_driver $dpi --suite layout --x-pointer "$x_pointer" --screenshot "$(windows_path "$out/tarvik-${dpi}dpi.png")"

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The mouse pointer as the X server has it, for the end-to-end driver under Wine.
 
-  x_pointer.py move X Y DONE   moves the pointer as a mouse would (XTEST), then writes DONE
+  x_pointer.py move X Y DONE   moves the pointer as a mouse would (XTEST, libXtst), then writes DONE
   x_pointer.py image DONE      writes the pointer's size, hot spot and a CRC-32 of its
                                ARGB pixels (XFIXES) to DONE
 
@@ -15,8 +15,6 @@ describe another process's cursor.
 import ctypes
 import ctypes.util
 import os
-import socket
-import struct
 import sys
 import zlib
 
@@ -35,55 +33,6 @@ def answer(path, line):
     os.replace(path + ".part", path)
 
 
-class XConnection:
-    """Just enough of the X protocol to use XTEST, which libX11 alone does not offer."""
-
-    def __init__(self):
-        display = os.environ["DISPLAY"]
-        number = display.split(":")[1].split(".")[0]
-        self.socket = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-        self.socket.connect(f"/tmp/.X11-unix/X{number}")
-        # Little-endian, protocol 11.0, no authorisation (the test's Xvfb asks for none).
-        self.socket.sendall(struct.pack("<BxHHHHxx", ord("l"), 11, 0, 0, 0))
-        status, _, _, _, extra = struct.unpack("<BBHHH", self.receive(8))
-        self.receive(extra * 4)
-        if status != 1:
-            sys.exit("x_pointer: the X server refused the connection")
-
-    def receive(self, size):
-        data = b""
-        while len(data) < size:
-            chunk = self.socket.recv(size - len(data))
-            if not chunk:
-                sys.exit("x_pointer: the X server closed the connection")
-            data += chunk
-        return data
-
-    def reply(self):
-        data = self.receive(32)
-        if data[0] != 1:
-            sys.exit(f"x_pointer: X error {data[1]}")
-        extra = struct.unpack_from("<I", data, 4)[0]
-        return data + self.receive(extra * 4)
-
-    def extension_opcode(self, name):
-        padded = name.encode() + b"\0" * (-len(name) % 4)
-        self.socket.sendall(struct.pack("<BxHHxx", 98, 2 + len(padded) // 4, len(name)) + padded)
-        data = self.reply()
-        if not data[8]:
-            sys.exit(f"x_pointer: the X server has no {name}")
-        return data[9]
-
-    def fake_motion(self, x, y):
-        xtest = self.extension_opcode("XTEST")
-        motion_notify = 6
-        # FakeInput: type, detail (0: absolute), time (0: now), root (0: the pointer's screen).
-        self.socket.sendall(struct.pack("<BBHBBxxIIxxxxxxxxhhxxxxxxxB", xtest, 2, 9, motion_notify, 0, 0, 0, x, y, 0))
-        # GetInputFocus has a reply: when it comes, the motion has been done.
-        self.socket.sendall(struct.pack("<BxH", 43, 1))
-        self.reply()
-
-
 class CursorImage(ctypes.Structure):
     _fields_ = [
         ("x", ctypes.c_short), ("y", ctypes.c_short),
@@ -95,20 +44,40 @@ class CursorImage(ctypes.Structure):
     ]
 
 
-def cursor_image():
-    x11 = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
-    xfixes = ctypes.CDLL(ctypes.util.find_library("Xfixes") or "libXfixes.so.3")
+def library(name, soname):
+    return ctypes.CDLL(ctypes.util.find_library(name) or soname)
+
+
+def open_display(x11):
     x11.XOpenDisplay.restype = ctypes.c_void_p
     x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
     x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    display = x11.XOpenDisplay(None)
+    if not display:
+        sys.exit("x_pointer: cannot open the display")
+    return display
+
+
+def fake_motion(x, y):
+    x11, xtst = library("X11", "libX11.so.6"), library("Xtst", "libXtst.so.6")
+    display = open_display(x11)
+    xtst.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.c_ulong]
+    x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+    # Screen -1: the one the pointer is on; delay 0: now. XSync returns once the server has done it.
+    if not xtst.XTestFakeMotionEvent(display, 0, x, y, 0):
+        sys.exit("x_pointer: the X server has no XTEST")
+    x11.XSync(display, 0)
+    x11.XCloseDisplay(display)
+
+
+def cursor_image():
+    x11, xfixes = library("X11", "libX11.so.6"), library("Xfixes", "libXfixes.so.3")
     x11.XFree.argtypes = [ctypes.c_void_p]
     xfixes.XFixesQueryExtension.argtypes = [ctypes.c_void_p, ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_int)]
     xfixes.XFixesGetCursorImage.restype = ctypes.POINTER(CursorImage)
     xfixes.XFixesGetCursorImage.argtypes = [ctypes.c_void_p]
 
-    display = x11.XOpenDisplay(None)
-    if not display:
-        sys.exit("x_pointer: cannot open the display")
+    display = open_display(x11)
     event, error = ctypes.c_int(), ctypes.c_int()
     if not xfixes.XFixesQueryExtension(display, ctypes.byref(event), ctypes.byref(error)):
         sys.exit("x_pointer: the X server has no XFIXES")
@@ -127,7 +96,7 @@ def cursor_image():
 def main():
     command = sys.argv[1] if len(sys.argv) > 1 else ""
     if command == "move" and len(sys.argv) == 5:
-        XConnection().fake_motion(int(sys.argv[2]), int(sys.argv[3]))
+        fake_motion(int(sys.argv[2]), int(sys.argv[3]))
         answer(sys.argv[4], "moved")
     elif command == "image" and len(sys.argv) == 3:
         answer(sys.argv[2], cursor_image())
