@@ -3,11 +3,10 @@ configure_file(tarvik.manifest.in ${TARVIK_GENERATED_DIR}/tarvik.manifest @ONLY)
 include(icon_data.cmake)
 tarvik_icon_data(${CMAKE_CURRENT_SOURCE_DIR}/tarvik.ico ${TARVIK_GENERATED_DIR}/tarvik/icon_data.h)
 
-set(TARVIK_APP_DIR ${CMAKE_CURRENT_SOURCE_DIR})
-
 # Makes `target` the window program from its start-up, window and resources, built as
 # tarvik.exe is; a test can add a source of its own to a copy.
 function(tarvik_window_program target)
+  set(TARVIK_APP_DIR ${CMAKE_CURRENT_FUNCTION_LIST_DIR})
   add_executable(${target} WIN32 ${TARVIK_APP_DIR}/main.cpp ${TARVIK_APP_DIR}/tarvik.rc)
   target_include_directories(${target} PRIVATE ${TARVIK_APP_DIR} ${TARVIK_GENERATED_DIR})
   target_link_libraries(${target} PRIVATE ui tarvik_version comctl32)

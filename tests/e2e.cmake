@@ -14,7 +14,6 @@ target_link_libraries(tarvik_e2e_driver PRIVATE tarvik_version user32 gdi32 olea
 # tarvik.exe built again, with startup_fault.cpp taking over the imports that create
 # the window class, the window, its controls and the font: the one TARVIK_FAULT names
 # fails, as the system can. Never shipped.
-set(TARVIK_APP_DIR ${PROJECT_SOURCE_DIR}/app)  # where the function finds the program's sources
 tarvik_window_program(tarvik_startup_fault)
 target_sources(tarvik_startup_fault PRIVATE e2e/startup_fault.cpp)
 
