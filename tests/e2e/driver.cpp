@@ -26,6 +26,7 @@
 #include <cwchar>
 #include <cwctype>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "check.h"
@@ -845,9 +846,23 @@ void CheckLongAddress(HWND form, size_t kUnits) {
        "Text1's text differs from what was pasted");
   }
 
+  // The screen is read without asking the program, which may be busy repainting Text1:
+  // the number is on the screen when Text2's picture, settled on the marker, changes.
+  const RECT text2OnScreen = ScreenRect(text2);
+  std::string difference;
+  Image shown = CaptureScreen(text2OnScreen);
   SetText(text2, kMarker);
+  const auto changed = [&] { return !SameImage(CaptureScreen(text2OnScreen), shown, difference); };
+  WaitFor(changed, kReactTimeoutMs);
+  WaitFor([&] { Image now = CaptureScreen(text2OnScreen); return SameImage(std::exchange(shown, now), now, difference); },
+          kReactTimeoutMs);
+  // The pointer goes there first: its trip is the driver's time, not the program's.
+  const POINT onButton = Centre(ScreenRect(command1));
+  ok(MoveMouse(onButton), "the pointer did not reach Command1");
   const double start = NowMs();
-  Click(Centre(ScreenRect(command1)));
+  MouseButtons(onButton, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}, 0);
+  WaitFor(changed, AllowanceMs(kUnits));
+  const double painted = NowMs() - start;
   std::wstring result;
   const bool arrived = WaitForResult(text2, result, AllowanceMs(kUnits));
   const double elapsed = NowMs() - start;
@@ -855,7 +870,8 @@ void CheckLongAddress(HWND form, size_t kUnits) {
   // the program busy repainting it.
   const std::wstring expected = Decimal(ReferenceIdNumber(address));
   ok(arrived && result == expected, "Text2: expected %s, got %s", Quoted(expected).c_str(), Quoted(result).c_str());
-  Note("timing: click to screen, the number for %lld units was in Text2 %.0f ms after the click", held, elapsed);
+  Note("timing: click to screen, the number for %lld units was painted %.0f ms and readable %.0f ms after the click",
+       held, painted, elapsed);
 
   // "Work out" alone, the focus already on the button so no box repaints: the command
   // the click sends, answered when the number is in Text2.
