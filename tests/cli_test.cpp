@@ -23,6 +23,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "tests/support/version_info.h"
 #else
 #include <fcntl.h>
 #include <poll.h>
@@ -462,16 +464,7 @@ std::wstring Widen(std::string_view ascii) { return std::wstring(ascii.begin(), 
 
 // A string of the version resource, through the calls Windows' file properties use.
 std::wstring VersionString(const std::wstring& path, const wchar_t* name) {
-  DWORD ignored = 0;
-  std::vector<char> info(GetFileVersionInfoSizeW(path.c_str(), &ignored));
-  if (info.empty() || !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data())) {
-    return L"<no version information>";
-  }
-  void* value = nullptr;
-  UINT length = 0;
-  const std::wstring subBlock = std::wstring(L"\\StringFileInfo\\0C0A04B0\\") + name;
-  if (!VerQueryValueW(info.data(), subBlock.c_str(), &value, &length)) return L"<no " + std::wstring(name) + L">";
-  return static_cast<const wchar_t*>(value);
+  return tarvik::test::VersionInfo(path).String(name);
 }
 
 TEST(IdToolFile, DescribesItselfAsPartOfTarvik) {

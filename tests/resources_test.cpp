@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "dib.h"
+#include "version_info.h"
 #include "tarvik/version.h"
 
 namespace tarvik {
@@ -250,21 +251,10 @@ constexpr VersionString kVersionStrings[] = {
 class VersionInfo : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::wstring path = WindowsPath(TARVIK_EXE_PATH);
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-    ASSERT_NE(size, 0u) << "no version information in " << TARVIK_EXE_PATH << ": error " << GetLastError();
-    info_.resize(size);
-    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, info_.data())) << "error " << GetLastError();
+    ASSERT_TRUE(info_.Ok()) << "no version information in " << TARVIK_EXE_PATH << ": error " << GetLastError();
   }
 
-  // The value under a VerQueryValue path, and its length as VerQueryValue reports it.
-  const void* Query(const std::wstring& subBlock, UINT& length) {
-    void* value = nullptr;
-    length = 0;
-    if (!VerQueryValueW(info_.data(), subBlock.c_str(), &value, &length)) return nullptr;
-    return value;
-  }
+  const void* Query(const std::wstring& subBlock, UINT& length) const { return info_.Query(subBlock, length); }
 
   const VS_FIXEDFILEINFO* Fixed() {
     UINT length = 0;
@@ -273,7 +263,7 @@ class VersionInfo : public ::testing::Test {
   }
 
  private:
-  std::vector<uint8_t> info_;
+  const test::VersionInfo info_{WindowsPath(TARVIK_EXE_PATH)};
 };
 
 TEST_F(VersionInfo, FixedPartCarriesTheVersionForA32BitApplication) {
