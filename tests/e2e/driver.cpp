@@ -818,6 +818,18 @@ void CheckWorkOut(HWND form, int dpi) {
   }
 }
 
+// What the screen shows there once painting has settled: two pictures in a row agree.
+Image SettledCapture(const RECT& screenRect) {
+  Image shot = CaptureScreen(screenRect);
+  WaitFor([&] {
+    Image again = CaptureScreen(screenRect);
+    const bool same = again.pixels == shot.pixels;
+    shot = std::move(again);
+    return same;
+  }, kReactTimeoutMs);
+  return shot;
+}
+
 // The number for a long pasted address, timed from the click (reported, not bounded).
 void CheckLongAddress(HWND form, size_t kUnits) {
   Context context("a %u MiB address pasted into Text1", static_cast<unsigned>(kUnits >> 20));
@@ -849,13 +861,11 @@ void CheckLongAddress(HWND form, size_t kUnits) {
   // The screen is read without asking the program, which may be busy repainting Text1:
   // the number is on the screen when Text2's picture, settled on the marker, changes.
   const RECT text2OnScreen = ScreenRect(text2);
-  std::string difference;
-  Image shown = CaptureScreen(text2OnScreen);
+  Image shown = SettledCapture(text2OnScreen);
   SetText(text2, kMarker);
-  const auto changed = [&] { return !SameImage(CaptureScreen(text2OnScreen), shown, difference); };
+  const auto changed = [&] { return CaptureScreen(text2OnScreen).pixels != shown.pixels; };
   WaitFor(changed, kReactTimeoutMs);
-  WaitFor([&] { Image now = CaptureScreen(text2OnScreen); return SameImage(std::exchange(shown, now), now, difference); },
-          kReactTimeoutMs);
+  shown = SettledCapture(text2OnScreen);
   // The pointer goes there first: its trip is the driver's time, not the program's.
   const POINT onButton = Centre(ScreenRect(command1));
   ok(MoveMouse(onButton), "the pointer did not reach Command1");
@@ -1083,13 +1093,7 @@ void SaveScreenshot(HWND form, const std::wstring& path) {
   RedrawWindow(form, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
   // Painted once the program has answered and two pictures in a row agree.
   RoundTrip(form, kReactTimeoutMs);
-  Image shot = CaptureScreen(ScreenRect(form));
-  WaitFor([&] {
-    Image again = CaptureScreen(ScreenRect(form));
-    const bool same = again.pixels == shot.pixels;
-    shot = std::move(again);
-    return same;
-  }, kReactTimeoutMs);
+  const Image shot = SettledCapture(ScreenRect(form));
   if (ok(SavePng(shot, path), "cannot write %s", Utf8(path).c_str())) {
     Note("screenshot: %s (%dx%d)", Utf8(path).c_str(), shot.width, shot.height);
   }
