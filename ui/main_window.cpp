@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -19,10 +18,6 @@ constexpr wchar_t kCredits[] =
     L"This program has been made by Ulvane\r\n"
     L"The main code has been provided by Ombry";
 
-constexpr wchar_t kFontFace[] = L"MS Sans Serif";
-// 8.25 points, in hundredths, so that the pixel height rounds once at any DPI.
-constexpr int kFontHundredthsOfPoint = 825;
-
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
 
@@ -36,7 +31,7 @@ Dpi ScreenDpi() {
 }
 
 ScopedFont CreateFormFont(int dpiY, bool underline) {
-  return ScopedFont(CreateFontW(-MulDiv(kFontHundredthsOfPoint, dpiY, 72 * 100), 0, 0, 0, FW_NORMAL,
+  return ScopedFont(CreateFontW(FontHeightPixels(dpiY), 0, 0, 0, FW_NORMAL,
                                 FALSE, underline, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, kFontFace));
 }
@@ -100,53 +95,6 @@ constexpr KindStyle kKindStyles[] = {
     {L"EDIT", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
     {L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0},
 };
-
-// The nearest control to the right of this one in the same row, if any.
-constexpr const ControlLayout* NextInRow(const ControlLayout& control) {
-  const ControlLayout* next = nullptr;
-  for (const ControlLayout& other : kControls) {
-    const bool sameRow = other.top < control.top + control.height && control.top < other.top + other.height;
-    if (sameRow && other.left > control.left && (!next || other.left < next->left)) next = &other;
-  }
-  return next;
-}
-
-// The room from each control's left edge to the next control to its right in the same
-// row, or to the client area's right edge, in twips.
-constexpr auto kRoomTwips = [] {
-  std::array<int, kControls.size()> room{};
-  for (size_t i = 0; i < room.size(); ++i) {
-    const ControlLayout* next = NextInRow(kControls[i]);
-    room[i] = (next ? next->left : kClientWidthTwips) - kControls[i].left;
-  }
-  return room;
-}();
-
-// The dialog manager tabs in z-order, so the controls stack by tab index. A screen
-// reader names an edit box by the label just above it in z-order, so a label is stacked
-// just before the control to its right in its row; one with none there (the link) keeps
-// its own tab index, which puts it below the button that overlaps it.
-constexpr int StackKey(const ControlLayout& control) {
-  const ControlLayout* named = control.kind == ControlKind::Label ? NextInRow(control) : nullptr;
-  return named ? 2 * named->tabIndex : 2 * control.tabIndex + 1;
-}
-
-// Indexes into kControls, top of the z-order first.
-constexpr auto kStackOrder = [] {
-  std::array<uint8_t, kControls.size()> order{};
-  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint8_t>(i);
-  std::sort(order.begin(), order.end(),
-            [](size_t a, size_t b) { return StackKey(kControls[a]) < StackKey(kControls[b]); });
-  return order;
-}();
-
-constexpr size_t StackPosition(int id) {
-  size_t position = 0;
-  while (kControls[kStackOrder[position]].id != id) ++position;
-  return position;
-}
-static_assert(StackPosition(kCommand1Id) < StackPosition(kLabel3Id),
-              "the button must take the click where it overlaps \"About\"");
 
 // The "About" label clicks like a button: on release over it after a press on it. A
 // static control would report the press at once, and a quick second click as a double
@@ -350,13 +298,7 @@ bool Form1::CreateControls(LoadFailure& failure) {
     const bool link = layout.id == kLabel3Id;
     const HFONT font = link ? linkFont_.Get() : font_.Get();
     int width = PixelsX(layout.width);
-    if (layout.kind == ControlKind::Label) {
-      // A larger DPI can make a text wider than its label, and a wrapped line falls out of
-      // sight: such a label takes the free room to its right, up to the next control.
-      const int needed = TextWidth(font, layout.text);
-      const int room = PixelsX(kRoomTwips[&layout - kControls.data()]);
-      if (needed > width) width = std::max(width, std::min(needed, room));
-    }
+    if (layout.kind == ControlKind::Label) width = LabelWidthPixels(layout, TextWidth(font, layout.text), dpi_.x);
     // Where two controls overlap by a pixel, the one above in z-order shows, whichever
     // of them paints last. SS_NOTIFY makes the link take the mouse.
     const DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | kind.style | (link ? SS_NOTIFY : 0);

@@ -6,10 +6,12 @@
 
 #include <cwchar>
 
+#include "ui/resource_ids.h"
+
 namespace {
 
 constexpr DWORD kError = ERROR_NOT_ENOUGH_MEMORY;
-constexpr INT_PTR kText1Id = 101;
+constexpr INT_PTR kText1Id = IDC_TEXT1;
 
 bool Faulty(const wchar_t* step) {
   wchar_t fault[32] = {};
