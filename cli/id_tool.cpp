@@ -182,14 +182,17 @@ std::optional<uint32_t> ParseIdNumber(std::u16string_view text) {
 
 // A run answers its arguments once, a few at most, so this is built for size (cold):
 // the speed that matters is the line reader's.
-[[gnu::cold]] ExitStatus AnswerArguments(const std::vector<Argument>& arguments, const std::vector<std::size_t>& addresses,
-                           const std::optional<uint32_t>& match, Answers& out, Output& err) {
+[[gnu::cold]] ExitStatus AnswerArguments(const std::vector<Argument>& arguments,
+                                         const std::vector<std::size_t>& addresses,
+                                         const std::optional<uint32_t>& match, Answers& out, Output& err) {
   ExitStatus status = kSuccess;
   bool matched = false;
   // The fold lower-cases in place, so each argument is worked out in a copy, in room
   // for the longest.
   std::size_t longest = 0;
-  for (const std::size_t index : addresses) if (arguments[index]) longest = std::max(longest, arguments[index]->size());
+  for (const std::size_t index : addresses) {
+    if (arguments[index]) longest = std::max(longest, arguments[index]->size());
+  }
   const auto units = std::make_unique_for_overwrite<char16_t[]>(longest);
   IdFold fold;
   for (const std::size_t index : addresses) {
