@@ -122,6 +122,6 @@ chmod -R u+rwX,go=u,go-w "$TMPDIR/deb"
 find "$TMPDIR/deb" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 tarvik_step dpkg-deb --root-owner-group -Zxz -b "$TMPDIR/deb" "$deb" >/dev/null
 
-(cd "$out" && find . -maxdepth 1 -type f -printf '%P\n' | sort | xargs sha256sum -- >SHA256SUMS)
+(cd "$out" && find . -maxdepth 1 -type f ! -name SHA256SUMS -printf '%P\n' | sort | xargs sha256sum -- >SHA256SUMS)
 mv "$out" build/packages
 find build/packages -maxdepth 1 -type f | sort
