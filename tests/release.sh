@@ -61,7 +61,8 @@ leaks=$(grep -rlaF -e "$one" -e "$two" "$a" "$TMPDIR/unpacked" "$one/build/packa
 [ -z "$leaks" ] || fail "a build's directory is written in: $leaks"
 # No handler of its own on the SEH chain: nothing stores to fs:0, the chain's head.
 for exe in "$a"/*.exe; do
-  ! "$objdump" -d "$exe" | grep -qE ',%fs:(0x0)?$|except_handler' || fail "${exe##*/} registers an SEH frame handler"
+  code=$("$objdump" -d "$exe") || fail "$objdump -d ${exe##*/}"
+  ! grep -qE ',%fs:(0x0)?$|except_handler' <<<"$code" || fail "${exe##*/} registers an SEH frame handler"
 done
 
 echo "== signing"
