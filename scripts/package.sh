@@ -59,9 +59,14 @@ fi
 # the packages declare, and nothing sorts or formats by the locale.
 umask 022
 export LC_ALL=C TZ=UTC
-if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
-  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null) ||
-    SOURCE_DATE_EPOCH=$(date -d "$(sed -n 's/^ -- .*  //p' packaging/changelog.in | head -n1)" +%s)
+# Git is asked only about this tree: a source tree unpacked inside another clone is
+# dated by its changelog, not by that clone.
+if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
+  :
+elif [ "$(git rev-parse --show-toplevel 2>/dev/null)" = "$(pwd -P)" ]; then
+  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
+else
+  SOURCE_DATE_EPOCH=$(date -d "$(sed -n 's/^ -- .*  //p' packaging/changelog.in | head -n1)" +%s)
 fi
 export SOURCE_DATE_EPOCH
 
