@@ -23,6 +23,13 @@ if(WIN32)
   configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${tarvik_staged_dir}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${tarvik_staged_dir}/README.txt ${tarvik_staged_dir}/LICENSE.txt DESTINATION .)
 
+  # binutils' ld stamps a PE header with SOURCE_DATE_EPOCH when it is set, else with the
+  # clock; in the link's command line, a new date links the programs again.
+  if(DEFINED ENV{SOURCE_DATE_EPOCH})
+    set_property(TARGET tarvik tarvik-id PROPERTY CXX_LINKER_LAUNCHER
+                 ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=$ENV{SOURCE_DATE_EPOCH})
+  endif()
+
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME ${PROJECT_NAME}-${TARVIK_VERSION_SHORT}-win32)
   include(CPack)
@@ -53,7 +60,13 @@ function(tarvik_gzip source name)
 endfunction()
 
 tarvik_gzip(${tarvik_packaging_dir}/tarvik-id.1 tarvik-id.1)
-tarvik_gzip(${tarvik_packaging_dir}/changelog.in changelog)
+# The changelog's own date stands for the release where there is no git to ask; the
+# package says the date the manual pages say.
+file(READ ${tarvik_packaging_dir}/changelog.in changelog)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${tarvik_packaging_dir}/changelog.in)
+string(REGEX REPLACE "(\n -- [^\n]*  )[^\n]+" "\\1@TARVIK_RELEASE_DATE_RFC2822@" changelog "${changelog}")
+file(WRITE ${tarvik_staged_dir}/changelog.in "${changelog}")
+tarvik_gzip(${tarvik_staged_dir}/changelog.in changelog)
 
 # Debian's machine-readable copyright file, from the licence's own text.
 file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)

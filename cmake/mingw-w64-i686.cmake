@@ -23,7 +23,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # No MinGW runtime DLL beside the programs: everything but Windows' own DLLs is linked
 # in, and what of it goes unused is dropped again. ASLR and DEP are asked for
 # explicitly, whatever the binutils default.
-set(CMAKE_CXX_FLAGS_INIT "-ffunction-sections -fdata-sections")
+# Paths are written relative to the source tree, so that no build's directory is in a program.
+get_filename_component(tarvik_source_root ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
+set(CMAKE_CXX_FLAGS_INIT "-ffunction-sections -fdata-sections -ffile-prefix-map=${tarvik_source_root}=.")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--gc-sections,--dynamicbase,--nxcompat")
 set(CMAKE_EXE_LINKER_FLAGS_MINSIZEREL_INIT "-s")
 

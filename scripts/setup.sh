@@ -16,7 +16,7 @@ packages=(
   wine wine32:i386 wine64 fonts-wine
   xvfb x11-apps x11-utils imagemagick
   locales
-  dpkg-dev file lintian desktop-file-utils man-db unzip
+  dpkg-dev file lintian desktop-file-utils man-db unzip osslsigncode openssl
 )
 
 mode=${1:-}

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds every configuration and runs every test: native, native
 # under AddressSanitizer and UndefinedBehaviorSanitizer, and 32-bit Windows under Wine;
-# then builds the packages and tests them as installed. Ctrl+C stops it at once.
+# then builds the packages, tests them as installed, and builds them again to compare.
+# Ctrl+C stops it at once.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 cd "$tarvik_root"
@@ -27,3 +28,7 @@ tail -n 1 build/fuzz/fuzz.log
 echo "== packages"
 tarvik_step scripts/package.sh
 tarvik_step bash tests/packages.sh build/packages/*.deb build/packages/*.zip
+
+# Two more package builds, compared to the byte, and a release signed with a throw-away certificate.
+echo "== release"
+tarvik_step bash tests/release.sh

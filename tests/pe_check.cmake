@@ -24,6 +24,8 @@ else()
 endif()
 expect("DllCharacteristics[^\n]*\n([ \t]+[A-Z_]+\n)*[ \t]+DYNAMIC_BASE" "DllCharacteristics lacks DYNAMIC_BASE")
 expect("DllCharacteristics[^\n]*\n([ \t]+[A-Z_]+\n)*[ \t]+NX_COMPAT" "DllCharacteristics lacks NX_COMPAT")
+expect("DllCharacteristics[^\n]*\n([ \t]+[A-Z_]+\n)*[ \t]+NO_SEH" "DllCharacteristics lacks NO_SEH")
+expect("DllCharacteristics[^\n]*\n([ \t]+[A-Z_]+\n)*[ \t]+TERMINAL_SERVICE_AWARE" "DllCharacteristics lacks TERMINAL_SERVICE_AWARE")
 # Without relocations the loader cannot move the image, whatever DYNAMIC_BASE says.
 expect("Entry 5 [0-9a-f]+ 0*[1-9a-f][0-9a-f]* Base Relocation" "no .reloc")
 if(dump MATCHES "relocations stripped")
