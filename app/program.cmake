@@ -22,8 +22,6 @@ function(tarvik_window_program target)
     target_link_options(${target} PRIVATE -nostartfiles -Wl,--entry=_TarvikStart@0
       ${TARVIK_APP_DIR}/no_constructors.ld)
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${TARVIK_APP_DIR}/no_constructors.ld)
-    # Terminal-server aware, and no SEH handler of its own (none is registered: no fs:0 frame).
-    target_link_options(${target} PRIVATE LINKER:--tsaware,--no-seh)
   endif()
 endfunction()
 

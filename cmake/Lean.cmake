@@ -13,5 +13,10 @@ function(tarvik_lean target)
   get_target_property(type ${target} TYPE)
   if(type STREQUAL "EXECUTABLE")
     target_link_options(${target} PRIVATE LINKER:-Map,$<TARGET_FILE_DIR:${target}>/${target}.map)
+    if(MINGW)
+      # As Microsoft's linker marks a program by default: aware of terminal servers, and
+      # free of SEH frame handlers, which a program without exceptions never registers.
+      target_link_options(${target} PRIVATE LINKER:--tsaware,--no-seh)
+    endif()
   endif()
 endfunction()
