@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "strings.h"
 #ifdef _WIN32
 #include "win32.h"
 #endif
@@ -22,13 +23,7 @@ struct KnownAnswer {
   uint32_t id = 0;
   std::string text, path, what;
 
-  /// Whether every byte of the text is ASCII, whose codes no code page changes.
-  bool Ascii() const {
-    for (const char c : text) {
-      if (static_cast<unsigned char>(c) >= 0x80) return false;
-    }
-    return true;
-  }
+  bool Ascii() const { return IsAscii(text); }
 };
 
 /// The rows of the table at `path` (lines split by tabs; '#' starts a comment line);
@@ -81,8 +76,8 @@ uint32_t ReferenceFold(const Items& items, CodeOf codeOf = {}, uint32_t start = 
 /// The reference over ASCII text, lower-cased by hand: only A-Z change case there,
 /// and every code page gives ASCII its own codes.
 template <typename Text>
-uint32_t ReferenceFoldOfAscii(const Text& text) {
-  return ReferenceFold(text, [](auto c) { return int64_t{c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c}; });
+uint32_t ReferenceFoldOfAscii(const Text& text, uint32_t start = 0) {
+  return ReferenceFold(text, [](auto c) { return int64_t{c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c}; }, start);
 }
 
 }  // namespace tarvik::test

@@ -10,6 +10,14 @@
 
 namespace tarvik::test {
 
+/// Whether every byte is ASCII, whose codes no code page changes.
+inline bool IsAscii(std::string_view bytes) {
+  for (const char c : bytes) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
 /// ASCII text as wide units of any width (wchar_t by default).
 template <typename Char = wchar_t>
 std::basic_string<Char> Widen(std::string_view ascii) {
