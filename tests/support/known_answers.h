@@ -5,15 +5,12 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "files.h"
 #include "strings.h"
-#ifdef _WIN32
-#include "win32.h"
-#endif
 
 namespace tarvik::test {
 
@@ -29,17 +26,8 @@ struct KnownAnswer {
 /// The rows of the table at `path` (lines split by tabs; '#' starts a comment line);
 /// none if it cannot be read, which every reader treats as a failure.
 inline std::vector<KnownAnswer> ReadKnownAnswers(const std::string& path) {
-#ifdef _WIN32
-  FILE* file = _wfopen(WindowsPath(path).c_str(), L"rb");
-#else
-  FILE* file = std::fopen(path.c_str(), "rb");
-#endif
+  const std::string table = ReadFile(path);
   std::vector<KnownAnswer> rows;
-  if (!file) return rows;
-  std::string table;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) table.append(buffer, n);
-  std::fclose(file);
   for (std::string_view rest = table; !rest.empty();) {
     const std::string_view line = rest.substr(0, rest.find('\n'));
     rest.remove_prefix(std::min(rest.size(), line.size() + 1));

@@ -5,11 +5,13 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "files.h"
 #ifdef _WIN32
 #include "win32.h"
 #else
@@ -27,16 +29,6 @@ extern char** environ;
 #endif
 
 namespace tarvik::test {
-
-/// The whole of a file, or nothing.
-inline std::string ReadFile(const std::string& path) {
-#ifdef _WIN32
-  std::ifstream file(WindowsPath(path).c_str(), std::ios::binary);
-#else
-  std::ifstream file(path, std::ios::binary);
-#endif
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
 
 /// Where one standard stream of the child goes: a file by path (read for input,
 /// created or truncated for output), or a pipe whose other end the parent holds.
