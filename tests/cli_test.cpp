@@ -19,7 +19,7 @@
 #include "tests/cli_support.h"
 #include "tests/support/expected_gap.h"
 #include "tests/support/known_answers.h"
-#include "tests/support/process.h"
+#include "tests/support/child_process.h"
 #ifdef _WIN32
 #include "tests/support/resources.h"
 #endif
@@ -235,7 +235,7 @@ TEST_F(IdToolPipes, KeepsMemoryFlatOnAQuarterGigabyteLine) {
   tool.CloseInput();
   long peakKiB = 0;
   EXPECT_EQ(tool.Wait(&peakKiB), 0);
-  EXPECT_EQ(ReadFile(outputPath), "3675712592\n" + Ids({"abc"}));
+  EXPECT_EQ(FileBytes(outputPath), "3675712592\n" + Ids({"abc"}));
   std::remove(outputPath.c_str());
   // AddressSanitizer's shadow memory and allocator take more than the bound by themselves.
   ExpectUnlessGap(kSanitized, peakKiB < 16 * 1024, "peak resident set size " + std::to_string(peakKiB) + " KiB < 16 MiB",
@@ -268,7 +268,7 @@ TEST_F(IdToolPipes, SaysSoWhenMemoryRunsOut) {
   }
   tool.CloseInput();
   const int status = tool.Wait();
-  const std::string said = ReadFile(errorPath);
+  const std::string said = FileBytes(errorPath);
   std::remove(errorPath.c_str());
   ExpectUnlessGap(kSanitized, status == 1 && said == "tarvik-id: out of memory\n",
                   "out of memory: status " + std::to_string(status) + ", said: " + said,
@@ -362,7 +362,7 @@ std::vector<std::string> Options(const std::string& text, const std::regex& item
 }
 
 TEST(IdTool, HelpAndManualPageListTheSameOptions) {
-  const std::string help = RunInProcess({u"--help"}, "").out, page = ReadFile(TARVIK_MANUAL_PATH);
+  const std::string help = RunInProcess({u"--help"}, "").out, page = FileBytes(TARVIK_MANUAL_PATH);
   // The manual page's list is its OPTIONS section: a .TP, then the option in bold.
   const std::size_t from = page.find("\n.SH OPTIONS\n"), to = page.find("\n.SH", from + 1);
   const std::vector<std::string> options = Options(help, std::regex(R"(\n  (-\S*)(?: ([A-Z]+))?)"));

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "dib.h"
+#include "file_util.h"
 #include "resources.h"
 #include "tarvik/version.h"
 #include "ui/layout.h"
@@ -135,7 +136,7 @@ class VersionInfo : public ::testing::Test {
   }
 
  private:
-  const VersionInfo info_{WindowsPath(TARVIK_EXE_PATH)};
+  const test::VersionInfo info_{WindowsPath(TARVIK_EXE_PATH)};
 };
 
 TEST_F(VersionInfo, FixedPartCarriesTheVersionForA32BitApplication) {
@@ -345,7 +346,7 @@ struct IconDeleter {
 // Windows to draw: its corners let the background through (AND mask, alpha) and its
 // middle covers it.
 TEST_F(ProgramResources, IconImagesAreTheCheckedInIconAndDrawTransparently) {
-  const std::string icoFile = ReadFile(TARVIK_ICO_PATH);
+  const std::string icoFile = FileBytes(TARVIK_ICO_PATH);
   const std::vector<uint8_t> ico(icoFile.begin(), icoFile.end());
   ASSERT_GE(ico.size(), 6 + 16 * std::size(kIconImages)) << "cannot read " << TARVIK_ICO_PATH;
   ASSERT_EQ(ReadAt<WORD>(ico, 4), std::size(kIconImages)) << "images in " << TARVIK_ICO_PATH;

@@ -190,8 +190,9 @@ TEST_F(CodePage1252, IdNumbersOfNonAsciiAddressesUseTheseCodes) {
   const std::vector<test::KnownAnswer> answers = test::ReadKnownAnswers(TARVIK_KNOWN_ANSWERS);
   ASSERT_FALSE(answers.empty()) << TARVIK_KNOWN_ANSWERS;
   for (const test::KnownAnswer& a : answers) {
+    if (a.Ascii()) continue;
     const std::u16string address = test::Utf16(a.text);
-    if (!a.Ascii()) EXPECT_EQ(test::Narrow(WorkOutIdNumber(address)), std::to_string(a.id)) << a.what << ": " << Hex(address);
+    EXPECT_EQ(test::Narrow(WorkOutIdNumber(address)), std::to_string(a.id)) << a.what << ": " << Hex(address);
   }
 }
 

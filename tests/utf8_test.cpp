@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tests/cli_support.h"
-#include "tests/support/strings.h"
+#include "tests/support/text_util.h"
 
 namespace tarvik::cli {
 namespace {

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "files.h"
-#include "strings.h"
+#include "file_util.h"
+#include "text_util.h"
 
 namespace tarvik::test {
 
@@ -26,7 +26,7 @@ struct KnownAnswer {
 /// The rows of the table at `path` (lines split by tabs; '#' starts a comment line);
 /// none if it cannot be read, which every reader treats as a failure.
 inline std::vector<KnownAnswer> ReadKnownAnswers(const std::string& path) {
-  const std::string table = ReadFile(path);
+  const std::string table = FileBytes(path);
   std::vector<KnownAnswer> rows;
   for (std::string_view rest = table; !rest.empty();) {
     const std::string_view line = rest.substr(0, rest.find('\n'));

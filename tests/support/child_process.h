@@ -11,9 +11,9 @@
 
 #include <gtest/gtest.h>
 
-#include "files.h"
+#include "file_util.h"
 #ifdef _WIN32
-#include "win32.h"
+#include "win32_util.h"
 #else
 #include <fcntl.h>
 #include <poll.h>
@@ -248,7 +248,7 @@ inline Outcome RunWithFiles(const std::vector<std::string>& argv, const std::str
     }
     outcome.status = child.Wait();
   }
-  outcome.err = ReadFile(errorPath);
+  outcome.err = FileBytes(errorPath);
   std::remove(errorPath.c_str());
   // Standard error stays in text mode on Windows, where its lines end in CR LF.
   for (std::size_t at; (at = outcome.err.find("\r\n")) != std::string::npos;) outcome.err.erase(at, 1);
@@ -260,7 +260,7 @@ inline Outcome Run(const std::vector<std::string>& argv, std::string_view input)
   const std::string inputPath = TempPath("in"), outputPath = TempPath("out");
   std::ofstream(inputPath, std::ios::binary) << input;
   Outcome outcome = RunWithFiles(argv, inputPath, outputPath);
-  outcome.out = ReadFile(outputPath);
+  outcome.out = FileBytes(outputPath);
   std::remove(inputPath.c_str());
   std::remove(outputPath.c_str());
   return outcome;

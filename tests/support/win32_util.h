@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "strings.h"
+#include "text_util.h"
 
 namespace tarvik::test {
 

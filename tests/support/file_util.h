@@ -6,13 +6,13 @@
 #include <string>
 
 #ifdef _WIN32
-#include "win32.h"
+#include "win32_util.h"
 #endif
 
 namespace tarvik::test {
 
 /// The whole of a file; empty if it cannot be read.
-inline std::string ReadFile(const std::string& path) {
+inline std::string FileBytes(const std::string& path) {
 #ifdef _WIN32
   FILE* file = _wfopen(WindowsPath(path).c_str(), L"rb");
 #else
