@@ -83,20 +83,14 @@ class ProgramResources : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(resources_.Module()) << "cannot load " << TARVIK_EXE_PATH << ": " << GetLastError(); }
 
-  std::vector<int> Ids(LPCWSTR type) const { return resources_.Ids(type); }
-  std::vector<WORD> Languages(LPCWSTR type, int id) const { return resources_.Languages(type, id); }
-  std::vector<uint8_t> Data(LPCWSTR type, int id, WORD language) const { return resources_.Data(type, id, language); }
-  std::string ManifestText() const { return resources_.Manifest(); }
-
   // The version resource as a tree; a failure if it does not parse.
   VersionNode VersionTree() const {
-    const std::vector<uint8_t> block = Data(RT_VERSION, 1, kSpanishModern);
+    const std::vector<uint8_t> block = resources_.Data(RT_VERSION, 1, kSpanishModern);
     VersionNode root;
     EXPECT_TRUE(ParseVersionNode(block, 0, block.size(), root)) << "malformed VS_VERSIONINFO, " << block.size() << " bytes";
     return root;
   }
 
- private:
   const ModuleResources resources_{TARVIK_EXE_PATH};
 };
 
@@ -127,15 +121,12 @@ class VersionInfo : public ::testing::Test {
     ASSERT_TRUE(info_.Ok()) << "no version information in " << TARVIK_EXE_PATH << ": error " << GetLastError();
   }
 
-  const void* Query(const std::wstring& subBlock, UINT& length) const { return info_.Query(subBlock, length); }
-
   const VS_FIXEDFILEINFO* Fixed() {
     UINT length = 0;
-    const void* value = Query(L"\\", length);
+    const void* value = info_.Query(L"\\", length);
     return value && length == sizeof(VS_FIXEDFILEINFO) ? static_cast<const VS_FIXEDFILEINFO*>(value) : nullptr;
   }
 
- private:
   const test::VersionInfo info_{WindowsPath(TARVIK_EXE_PATH)};
 };
 
@@ -168,14 +159,14 @@ TEST_F(VersionInfo, SpanishUnicodeTableHoldsEveryString) {
   for (const VersionString& s : kVersionStrings) {
     SCOPED_TRACE(Narrow(s.key));
     UINT length = 0;
-    const auto* value = static_cast<const wchar_t*>(Query(std::wstring(L"\\StringFileInfo\\0C0A04B0\\") + s.key, length));
+    const auto* value = static_cast<const wchar_t*>(info_.Query(std::wstring(L"\\StringFileInfo\\0C0A04B0\\") + s.key, length));
     ASSERT_NE(value, nullptr) << "missing";
     const std::wstring text(value, wcsnlen(value, length));
     EXPECT_EQ(text, s.value) << "expected \"" << Narrow(s.value) << "\", got \"" << Narrow(text) << "\"";
   }
 
   UINT length = 0;
-  const auto* translation = static_cast<const WORD*>(Query(L"\\VarFileInfo\\Translation", length));
+  const auto* translation = static_cast<const WORD*>(info_.Query(L"\\VarFileInfo\\Translation", length));
   ASSERT_NE(translation, nullptr) << "no \\VarFileInfo\\Translation";
   ASSERT_EQ(length, 4u) << "expected one language and code page pair";
   EXPECT_EQ(translation[0], 0x0C0A) << "language";
@@ -183,8 +174,8 @@ TEST_F(VersionInfo, SpanishUnicodeTableHoldsEveryString) {
 }
 
 TEST_F(ProgramResources, VersionResourceIsOneSpanishBlockOfUnicodeStrings) {
-  EXPECT_EQ(Ids(RT_VERSION), std::vector<int>{1});
-  EXPECT_EQ(Languages(RT_VERSION, 1), std::vector<WORD>{kSpanishModern}) << "expected language 3082 only";
+  EXPECT_EQ(resources_.Ids(RT_VERSION), std::vector<int>{1});
+  EXPECT_EQ(resources_.Languages(RT_VERSION, 1), std::vector<WORD>{kSpanishModern}) << "expected language 3082 only";
 
   // The raw tree, because the API hides the order, the types and any extra entries.
   const VersionNode root = VersionTree();
@@ -218,9 +209,9 @@ TEST_F(ProgramResources, VersionResourceIsOneSpanishBlockOfUnicodeStrings) {
 }
 
 TEST_F(ProgramResources, ManifestAsksForCommonControls6) {
-  EXPECT_EQ(Ids(RT_MANIFEST), std::vector<int>{1});
-  EXPECT_EQ(Languages(RT_MANIFEST, 1), std::vector<WORD>{kNeutral}) << "expected the neutral language only";
-  const std::string xml = ManifestText();
+  EXPECT_EQ(resources_.Ids(RT_MANIFEST), std::vector<int>{1});
+  EXPECT_EQ(resources_.Languages(RT_MANIFEST, 1), std::vector<WORD>{kNeutral}) << "expected the neutral language only";
+  const std::string xml = resources_.Manifest();
   ASSERT_FALSE(xml.empty()) << "no manifest, type 24 id 1";
 
   EXPECT_TRUE(xml.starts_with(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"))
@@ -282,7 +273,7 @@ TEST_F(ProgramResources, EveryFormOfTheVersionAgreesWithTheCaption) {
     }
   }
   std::vector<XmlElement> elements;
-  ASSERT_TRUE(ParseManifest(ManifestText(), elements));
+  ASSERT_TRUE(ParseManifest(resources_.Manifest(), elements));
   EXPECT_EQ(Attribute(elements, "assembly/assemblyIdentity", "version"),
             std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(build) + "." + std::to_string(revision))
       << "the manifest's identity against the fixed part";
@@ -310,13 +301,13 @@ struct GroupIconEntry {
 static_assert(sizeof(GroupIconEntry) == 14);
 
 TEST_F(ProgramResources, IconGroupListsSixImagesWithTheirIds) {
-  EXPECT_EQ(Ids(RT_GROUP_ICON), std::vector<int>{kIconGroupId});
-  EXPECT_EQ(Languages(RT_GROUP_ICON, kIconGroupId), std::vector<WORD>{kNeutral});
+  EXPECT_EQ(resources_.Ids(RT_GROUP_ICON), std::vector<int>{kIconGroupId});
+  EXPECT_EQ(resources_.Languages(RT_GROUP_ICON, kIconGroupId), std::vector<WORD>{kNeutral});
   std::vector<int> expectedIds;
   for (const IconImage& image : kIconImages) expectedIds.push_back(image.id);
-  EXPECT_EQ(Ids(RT_ICON), expectedIds) << "expected no icon images but the group's";
+  EXPECT_EQ(resources_.Ids(RT_ICON), expectedIds) << "expected no icon images but the group's";
 
-  const std::vector<uint8_t> group = Data(RT_GROUP_ICON, kIconGroupId, kNeutral);
+  const std::vector<uint8_t> group = resources_.Data(RT_GROUP_ICON, kIconGroupId, kNeutral);
   ASSERT_GE(group.size(), 6u) << "no icon group 1";
   EXPECT_EQ(ReadAt<WORD>(group, 0), 0) << "reserved";
   EXPECT_EQ(ReadAt<WORD>(group, 2), 1) << "type: icon";
@@ -333,8 +324,8 @@ TEST_F(ProgramResources, IconGroupListsSixImagesWithTheirIds) {
     EXPECT_EQ(entry.colourCount, 0) << "0 stands for 256 colours or more";
     EXPECT_EQ(entry.planes, 1);
     EXPECT_EQ(entry.bitCount, expected.bitCount);
-    EXPECT_EQ(Languages(RT_ICON, expected.id), std::vector<WORD>{kNeutral}) << "image language";
-    EXPECT_EQ(entry.bytesInRes, Data(RT_ICON, expected.id, kNeutral).size()) << "size against the image resource";
+    EXPECT_EQ(resources_.Languages(RT_ICON, expected.id), std::vector<WORD>{kNeutral}) << "image language";
+    EXPECT_EQ(entry.bytesInRes, resources_.Data(RT_ICON, expected.id, kNeutral).size()) << "size against the image resource";
   }
 }
 
@@ -354,7 +345,7 @@ TEST_F(ProgramResources, IconImagesAreTheCheckedInIconAndDrawTransparently) {
   for (size_t i = 0; i < std::size(kIconImages); ++i) {
     const IconImage& expected = kIconImages[i];
     SCOPED_TRACE("image " + std::to_string(expected.id));
-    std::vector<uint8_t> image = Data(RT_ICON, expected.id, kNeutral);
+    std::vector<uint8_t> image = resources_.Data(RT_ICON, expected.id, kNeutral);
     ASSERT_GE(image.size(), sizeof(BITMAPINFOHEADER)) << "missing";
 
     const size_t entry = 6 + 16 * i;

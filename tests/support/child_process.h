@@ -31,7 +31,7 @@ extern char** environ;
 namespace tarvik::test {
 
 /// Where one standard stream of the child goes: a file by path (read for input,
-/// created or truncated for output), or a pipe whose other end the parent holds.
+/// created or truncated for output), or, on POSIX, a pipe whose other end the parent holds.
 struct Stream {
   std::string path;
   bool pipe = false;
@@ -50,18 +50,10 @@ class Child {
     HANDLE ends[3] = {};
     const Stream* streams[3] = {&in, &out, &err};
     for (int k = 0; k < 3; ++k) {
-      if (streams[k]->pipe) {
-        HANDLE read = nullptr, write = nullptr;
-        CreatePipe(&read, &write, &inherit, 0);
-        ends[k] = k == 0 ? read : write;
-        parent_[k] = k == 0 ? write : read;
-        SetHandleInformation(parent_[k], HANDLE_FLAG_INHERIT, 0);
-      } else {
-        ends[k] = CreateFileW(WindowsPath(streams[k]->path).c_str(), k == 0 ? GENERIC_READ : GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, k == 0 ? OPEN_EXISTING : OPEN_ALWAYS,
-                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);  // a directory opens too, and fails to read
-        if (k != 0) SetEndOfFile(ends[k]);
-      }
+      ends[k] = CreateFileW(WindowsPath(streams[k]->path).c_str(), k == 0 ? GENERIC_READ : GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, k == 0 ? OPEN_EXISTING : OPEN_ALWAYS,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);  // a directory opens too, and fails to read
+      if (k != 0) SetEndOfFile(ends[k]);
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -107,7 +99,9 @@ class Child {
   }
 
   ~Child() {
+#ifndef _WIN32
     CloseInput();
+#endif
     Wait();
   }
   Child(const Child&) = delete;
@@ -116,26 +110,20 @@ class Child {
   /// 0 once started; otherwise the system's error number.
   int Error() const { return error_; }
 
+#ifndef _WIN32
+  /// Ends its standard input.
+  void CloseInput() { Close(0); }
+
   /// Writes to its standard input pipe; false once it takes no more.
   bool Write(std::string_view bytes) {
-#ifdef _WIN32
-    DWORD written = 0;
-    return WriteFile(parent_[0], bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
-#else
     while (!bytes.empty()) {
       const ssize_t written = write(parent_[0], bytes.data(), bytes.size());
       if (written <= 0) return false;
       bytes.remove_prefix(static_cast<std::size_t>(written));
     }
     return true;
-#endif
   }
 
-  /// Ends its standard input.
-  void CloseInput() { Close(0); }
-
-#ifndef _WIN32
   /// One line from its standard output pipe, ending in LF; what came and "<no more
   /// output>" if nothing more arrives within `seconds` or the pipe ends.
   std::string ReadLine(int seconds) {
@@ -173,21 +161,18 @@ class Child {
       pid_ = 0;
     }
     if (peakKiB) *peakKiB = peak_;
-#endif
     for (int k = 0; k < 3; ++k) Close(k);
+#endif
     return status_;
   }
 
  private:
+#ifndef _WIN32
   void Close(int k) {
-#ifdef _WIN32
-    if (parent_[k]) CloseHandle(parent_[k]);
-    parent_[k] = nullptr;
-#else
     if (parent_[k] >= 0) close(parent_[k]);
     parent_[k] = -1;
-#endif
   }
+#endif
 
 #ifdef _WIN32
   // The command-line quoting that CommandLineToArgvW and the C runtime undo.
@@ -207,7 +192,6 @@ class Child {
   }
 
   HANDLE process_ = nullptr;
-  HANDLE parent_[3] = {};
 #else
   pid_t pid_ = 0;
   long peak_ = 0;
