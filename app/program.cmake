@@ -15,13 +15,12 @@ function(tarvik_window_program target)
   set_property(SOURCE ${TARVIK_APP_DIR}/tarvik.rc TARGET_DIRECTORY ${target} APPEND PROPERTY OBJECT_DEPENDS
     ${PROJECT_SOURCE_DIR}/ui/resource_ids.h ${TARVIK_GENERATED_DIR}/tarvik/version.h
     ${TARVIK_GENERATED_DIR}/tarvik/icon_data.h ${TARVIK_GENERATED_DIR}/tarvik.manifest)
+  tarvik_lean(${target})
   if(MINGW)
-    # As the window code: nothing here throws or asks a type at run time. The program
-    # starts at an entry point of its own (see main.cpp), so the C runtime's start-up
-    # stays out. The link map shows what each library brings in (beside the program).
-    target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
+    # The program starts at an entry point of its own (see main.cpp), so the C
+    # runtime's start-up stays out.
     target_link_options(${target} PRIVATE -nostartfiles -Wl,--entry=_TarvikStart@0
-      ${TARVIK_APP_DIR}/no_constructors.ld -Wl,-Map,$<TARGET_FILE_DIR:${target}>/${target}.map)
+      ${TARVIK_APP_DIR}/no_constructors.ld)
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${TARVIK_APP_DIR}/no_constructors.ld)
   endif()
 endfunction()

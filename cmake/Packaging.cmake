@@ -73,9 +73,6 @@ License: Expat
  ${body}
 ")
 
-# Debian's hardening for installed programs: the relocations read-only once resolved,
-# all at start-up.
-target_link_options(tarvik-id PRIVATE LINKER:-z,relro,-z,now)
 install(TARGETS tarvik-id RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # Stripped as Debian strips its own programs: without the compiler's .comment section too.
 install(CODE "if(CMAKE_INSTALL_DO_STRIP)

@@ -4,12 +4,14 @@
 // the tests and benches run every kernel against the plain fold.
 //
 // The ISA files are compiled for instruction sets that not every processor has, so
-// they use this header's functions in constants only and include no other header with
-// inline functions: the linker could keep their copy for everyone.
+// they use this header's functions and fold_step.h's in constants only and include no
+// other header with inline functions: the linker could keep their copy for everyone.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "engine/fold_step.h"
 
 namespace tarvik::detail {
 
@@ -38,43 +40,11 @@ std::size_t AsciiRunKernels(AsciiRunKernel (&kernels)[3]);
 /// The widest kernel for units, chosen at the first call.
 const char16_t* FoldAsciiUnits(uint32_t& h, const char16_t* units, const char16_t* end);
 
-// Built on x86 only (TARVIK_X86_KERNELS).
+// Built on x86 only (TARVIK_X86_KERNELS), with the choice among them: ascii_run_x86.cpp.
 const char* FoldAsciiRunSse2(uint32_t& h, const char* bytes, const char* end);
 const char* FoldAsciiRunAvx2(uint32_t& h, const char* bytes, const char* end);
 const char16_t* FoldAsciiUnitsSse2(uint32_t& h, const char16_t* units, const char16_t* end);
 const char16_t* FoldAsciiUnitsAvx2(uint32_t& h, const char16_t* units, const char16_t* end);
-
-constexpr uint32_t Power101(unsigned n) {
-  uint32_t power = 1;
-  while (n-- > 0) power *= 101u;
-  return power;
-}
-
-// 101 is odd, so it has an inverse modulo 2^32: each Newton step doubles the bits that
-// are right, and an odd number is its own inverse in the low three.
-constexpr uint32_t Inverse(uint32_t odd) {
-  uint32_t inverse = odd;
-  for (int step = 0; step < 4; ++step) inverse *= 2u - odd * inverse;
-  return inverse;
-}
-inline constexpr uint32_t kInverse101 = Inverse(101);
-static_assert(101u * kInverse101 == 1u);
-
-// 101^n and 101^-n for every count of bytes a window holds.
-struct WindowPowers {
-  uint32_t up[33];
-  uint32_t down[33];
-};
-constexpr WindowPowers MakeWindowPowers() {
-  WindowPowers powers{};
-  powers.up[0] = powers.down[0] = 1;
-  for (int n = 1; n <= 32; ++n) {
-    powers.up[n] = powers.up[n - 1] * 101u;
-    powers.down[n] = powers.down[n - 1] * kInverse101;
-  }
-  return powers;
-}
-inline constexpr WindowPowers kWindowPowers = MakeWindowPowers();
 
 // The bytes the kernels compare with and add, each repeated across a window. They are
 // read from here once per run: compilers like to build such constants in registers
@@ -121,8 +91,8 @@ template <typename Ops>
   // The kWidth - kept zeros after the kept bytes multiplied their fold by 101 once each;
   // 101's inverse as many times takes that back.
   const auto tail = ops.Groups(ops.KeepFirst(lowered, kept));
-  lanes = ops.Add(ops.Multiply(lanes, ops.Broadcast(kWindowPowers.up[kept])),
-                  ops.Multiply(tail, ops.Broadcast(kWindowPowers.down[kWidth - kept])));
+  lanes = ops.Add(ops.Multiply(lanes, ops.Broadcast(kPowersOf101.up[kept])),
+                  ops.Multiply(tail, ops.Broadcast(kPowersOf101.down[kWidth - kept])));
   h = ops.Sum(lanes);
   return bytes + kept;
 }
@@ -147,7 +117,7 @@ template <typename Ops>
                                                                          const typename Ops::Unit* end) {
   constexpr unsigned kWidth = Ops::kWidth;
   const Ops ops;
-  const WindowPowers* powers = &kWindowPowers;  // read, like the byte constants
+  const PowersOf101* powers = &kPowersOf101;  // read, like the byte constants
   __asm__("" : "+r"(powers));
   const auto windowFactor = ops.Broadcast(powers->up[kWidth]);
   // The value so far weighs 1 in the last lane: it is multiplied like every lane after it.

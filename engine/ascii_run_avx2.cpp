@@ -51,8 +51,10 @@ struct Avx2 {
   [[gnu::always_inline]] static Lanes Groups(Window w) {
     // Pairs c0 × 101 + c1 straight from the bytes (below 2^15, so they never saturate),
     // then pairs of pairs.
-    const __m256i pairs = _mm256_maddubs_epi16(w, _mm256_set1_epi16(0x0100 | 101));
-    return _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00010000 | 101 * 101));
+    constexpr short kPairWeights = 0x0100 | static_cast<short>(Power101(1));
+    constexpr int kPairOfPairsWeights = 0x00010000 | static_cast<int>(Power101(2));
+    const __m256i pairs = _mm256_maddubs_epi16(w, _mm256_set1_epi16(kPairWeights));
+    return _mm256_madd_epi16(pairs, _mm256_set1_epi32(kPairOfPairsWeights));
   }
 
   [[gnu::always_inline]] static Lanes Broadcast(uint32_t value) { return _mm256_set1_epi32(static_cast<int>(value)); }

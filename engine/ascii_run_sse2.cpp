@@ -49,10 +49,12 @@ struct Sse2 {
 
   [[gnu::always_inline]] static Lanes Groups(Window w) {
     // Pairs c0 × 101 + c1 (below 2^15 for bytes below 0x80), then pairs of pairs.
-    const __m128i zero = _mm_setzero_si128(), pairWeights = _mm_set1_epi32(0x00010000 | 101);
+    constexpr int kPairWeights = 0x00010000 | static_cast<int>(Power101(1));
+    constexpr int kPairOfPairsWeights = 0x00010000 | static_cast<int>(Power101(2));
+    const __m128i zero = _mm_setzero_si128(), pairWeights = _mm_set1_epi32(kPairWeights);
     const __m128i low = _mm_madd_epi16(_mm_unpacklo_epi8(w, zero), pairWeights);
     const __m128i high = _mm_madd_epi16(_mm_unpackhi_epi8(w, zero), pairWeights);
-    return _mm_madd_epi16(_mm_packs_epi32(low, high), _mm_set1_epi32(0x00010000 | 101 * 101));
+    return _mm_madd_epi16(_mm_packs_epi32(low, high), _mm_set1_epi32(kPairOfPairsWeights));
   }
 
   [[gnu::always_inline]] static Lanes Broadcast(uint32_t value) { return _mm_set1_epi32(static_cast<int>(value)); }

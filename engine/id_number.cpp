@@ -3,30 +3,28 @@
 #include <algorithm>
 
 #include "engine/ascii_run.h"
+#include "engine/fold_step.h"
 
 namespace tarvik {
 namespace {
 
-constexpr uint32_t kPower2 = 101u * 101u;
-constexpr uint32_t kPower3 = kPower2 * 101u;
-constexpr uint32_t kPower4 = kPower3 * 101u;
+using detail::FoldStep;
 
 // The fold proper, over units the codes take as they stand.
 template <typename Unit>
 uint32_t Fold(uint32_t h, const Unit* units, std::size_t count, text::LowerCodes& codes) {
+  constexpr uint32_t kPower4 = detail::Power101(4);
+  const auto code = [&codes](Unit unit) { return static_cast<uint32_t>(codes.Code(unit)); };
   std::size_t i = 0;
-  // Four units at a time: h × 101^4 + c0 × 101^3 + c1 × 101^2 + c2 × 101 + c3 is the
-  // same sum, but only one multiply-add per four units waits on the previous value.
+  // Four units at a time: h × 101^4 plus the fold of the four alone is the same sum,
+  // but only one multiply-add per four units waits on the previous value.
   for (; count - i >= 4; i += 4) {
-    const uint32_t c0 = static_cast<uint32_t>(codes.Code(units[i]));
-    const uint32_t c1 = static_cast<uint32_t>(codes.Code(units[i + 1]));
-    const uint32_t c2 = static_cast<uint32_t>(codes.Code(units[i + 2]));
-    const uint32_t c3 = static_cast<uint32_t>(codes.Code(units[i + 3]));
-    h = h * kPower4 + (c0 * kPower3 + c1 * kPower2 + c2 * 101u + c3);
+    const uint32_t four = FoldStep(FoldStep(FoldStep(code(units[i]), code(units[i + 1])), code(units[i + 2])),
+                                   code(units[i + 3]));
+    h = h * kPower4 + four;
   }
-  auto value = static_cast<int32_t>(h);
-  for (; i < count; ++i) value = AddWrapped(Times101(value), codes.Code(units[i]));
-  return static_cast<uint32_t>(value);
+  for (; i < count; ++i) h = FoldStep(h, code(units[i]));
+  return h;
 }
 
 }  // namespace

@@ -5,11 +5,12 @@
 // result of unsigned 32-bit arithmetic and never overflows a signed type. Nothing
 // keeps state between calls but an IdFold, which belongs to its caller.
 //
-// The core allocates nothing: AddWrapped and Times101 are the fold's steps, IdFold
-// folds texts, UnsignedText writes the decimal text into the caller's buffer, and
-// WorkOutIdNumber does all three for the window. The one function that returns a
-// string lives in a translation unit of its own, so a program that does not call it
-// links no string code.
+// The core allocates nothing: AddWrapped and Times101 are a fold step's two operations
+// on signed values (the fold itself holds the same bits as uint32_t), IdFold folds
+// texts, UnsignedText writes the decimal text into the caller's buffer, and
+// WorkOutIdNumber does both for a whole text, for the window and for tarvik-id alike.
+// The one function that returns a string lives in a translation unit of its own, so a
+// program that does not call it links no string code.
 #pragma once
 
 #include <cstddef>

@@ -45,6 +45,8 @@ int32_t CharacterCode(char16_t unit) {
   }
 }
 
+void LowerCodes::Prepare(char16_t* units, std::size_t count) { LowerCaseInPlace(units, count); }
+
 int32_t LowerCodes::Fill(char16_t unit) {
   // The same per-unit conversion as CharacterCode, so a cached code cannot differ.
   Slot& slot = slots_[unit % kSlots];

@@ -1,6 +1,6 @@
 // The fold's table of codes, built by the compiler from the pair tables; apart from
 // the casing, so that a program that only folds links no pair table.
-#include "text/text.h"
+#include "text/lower_codes_portable.h"
 
 #include <array>
 #include <cstddef>
@@ -70,7 +70,8 @@ constexpr SplitTable Split(const std::array<uint8_t, 0x10000>& table) {
 constexpr SplitTable kSplit = Split(LowerCodeTable());
 static_assert(!kSplit.tooMany, "more distinct blocks than a byte numbers");
 static_assert(kSplit.count == kLowerCodeBlockCount,
-              "kLowerCodeBlockCount in text/text.h must be the number of distinct blocks the tables give");
+              "kLowerCodeBlockCount in text/lower_codes_portable.h must be the number of distinct blocks "
+              "the tables give");
 
 constexpr std::array<uint8_t, kLowerCodeBlockCount * kLowerCodeBlockSize> DistinctBlocks() {
   std::array<uint8_t, kLowerCodeBlockCount * kLowerCodeBlockSize> blocks{};
