@@ -13,7 +13,7 @@
 
 #include "file_util.h"
 #ifdef _WIN32
-#include "win32_util.h"
+#include "win32.h"
 #else
 #include <fcntl.h>
 #include <poll.h>

@@ -10,7 +10,7 @@
 #include <string>
 
 #ifdef _WIN32
-#include "win32_util.h"
+#include "win32.h"
 #endif
 
 namespace tarvik::test {

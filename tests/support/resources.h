@@ -14,7 +14,7 @@
 
 #include "tarvik/version.h"
 #include "version_info.h"
-#include "win32_util.h"
+#include "win32.h"
 
 namespace tarvik::test {
 
