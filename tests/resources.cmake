@@ -9,7 +9,7 @@ if(TARGET tarvik)
   tarvik_gtest(resources_test resources_test.cpp)
   target_compile_definitions(resources_test PRIVATE
     TARVIK_EXE_PATH="$<TARGET_FILE:tarvik>" TARVIK_ICO_PATH="${PROJECT_SOURCE_DIR}/app/tarvik.ico")
-  target_include_directories(resources_test PRIVATE support)
+  target_include_directories(resources_test PRIVATE support ${PROJECT_SOURCE_DIR})
   target_link_libraries(resources_test PRIVATE tarvik_version version user32 gdi32)
   add_dependencies(resources_test tarvik)
 

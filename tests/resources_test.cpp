@@ -1,6 +1,6 @@
 // tarvik.exe as Windows sees it: its version information, manifest and icon read back
-// with the Windows API, and its PE headers and import table read from the file. The
-// expected values are the ones the program must carry, written out here by hand.
+// with the Windows API. The version in every form comes from the generated version
+// header; the texts the program carries and its icon's images are the design's.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -18,51 +18,18 @@
 #include <vector>
 
 #include "dib.h"
-#include "version_info.h"
+#include "file_util.h"
+#include "resources.h"
 #include "tarvik/version.h"
+#include "ui/layout.h"
 
 namespace tarvik {
 namespace {
 
 constexpr WORD kSpanishModern = MAKELANGID(LANG_SPANISH, SUBLANG_SPANISH_MODERN);  // 3082
-constexpr WORD kNeutral = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL);
+using namespace test;
+constexpr WORD kNeutral = ModuleResources::kNeutral;
 constexpr int kIconGroupId = 1;
-
-// What Form_Load appends to the caption: major.minor.revision.
-constexpr std::wstring_view kCaptionSuffix = L" - " TARVIK_VERSION_SHORT;
-
-std::wstring Widen(std::string_view text) { return std::wstring(text.begin(), text.end()); }
-
-std::string Narrow(std::wstring_view text) {
-  std::string out;
-  for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
-  return out;
-}
-
-// A path from the build as Windows spells it. Under Wine the build passes Unix paths,
-// which only Wine's own function can turn into drive paths.
-std::wstring WindowsPath(const std::string& path) {
-  if (path.empty() || path[0] != '/') return Widen(path);
-  using ToDosFn = WCHAR*(CDECL*)(const char*);
-  const auto toDos = reinterpret_cast<ToDosFn>(reinterpret_cast<void (*)()>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
-  if (!toDos) return Widen(path);
-  WCHAR* dos = toDos(path.c_str());
-  if (!dos) return Widen(path);
-  std::wstring out(dos);
-  HeapFree(GetProcessHeap(), 0, dos);
-  return out;
-}
-
-std::vector<uint8_t> ReadBytes(const char* path) {
-  std::vector<uint8_t> bytes;
-  if (FILE* file = _wfopen(WindowsPath(path).c_str(), L"rb")) {
-    uint8_t buffer[65536];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.insert(bytes.end(), buffer, buffer + n);
-    fclose(file);
-  }
-  return bytes;
-}
 
 template <typename T>
 T ReadAt(const std::vector<uint8_t>& bytes, size_t offset) {
@@ -111,124 +78,24 @@ std::wstring TextValue(const VersionNode& node) {
   return text;
 }
 
-// The attributes of each element, in document order, with its path from the root.
-struct XmlElement {
-  std::string path;
-  std::map<std::string, std::string> attributes;
-  std::string text;
-};
-
-// Enough XML for a manifest: elements, quoted attributes, text; no entities or comments.
-bool ParseManifest(std::string_view xml, std::vector<XmlElement>& elements) {
-  std::vector<std::string> open;
-  size_t at = 0;
-  while ((at = xml.find('<', at)) != std::string_view::npos) {
-    const size_t close = xml.find('>', at);
-    if (close == std::string_view::npos) return false;
-    std::string_view tag = xml.substr(at + 1, close - at - 1);
-    if (tag.starts_with('/')) {
-      if (open.empty() || open.back() != tag.substr(1)) return false;
-      open.pop_back();
-    } else if (!tag.starts_with('?')) {
-      const bool empty = tag.ends_with('/');
-      if (empty) tag.remove_suffix(1);
-      XmlElement element;
-      const size_t nameEnd = std::min(tag.find_first_of(" \t\r\n"), tag.size());
-      const std::string name(tag.substr(0, nameEnd));
-      for (const std::string& parent : open) element.path += parent + "/";
-      element.path += name;
-      for (size_t i = nameEnd; (i = tag.find_first_not_of(" \t\r\n", i)) != std::string_view::npos;) {
-        const size_t equals = tag.find("=\"", i);
-        const size_t quote = equals == std::string_view::npos ? equals : tag.find('"', equals + 2);
-        if (quote == std::string_view::npos) return false;
-        element.attributes[std::string(tag.substr(i, equals - i))] = std::string(tag.substr(equals + 2, quote - equals - 2));
-        i = quote + 1;
-      }
-      if (!empty) {
-        const size_t next = xml.find('<', close);
-        element.text = std::string(xml.substr(close + 1, next - close - 1));
-        open.push_back(name);
-      }
-      elements.push_back(std::move(element));
-    }
-    at = close + 1;
-  }
-  return open.empty();
-}
-
-struct ModuleDeleter {
-  void operator()(HMODULE module) const { FreeLibrary(module); }
-};
-using ModuleHandle = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleDeleter>;
-
 // The program's resources, with the program loaded as data, never run.
 class ProgramResources : public ::testing::Test {
  protected:
-  void SetUp() override {
-    module_.reset(LoadLibraryExW(WindowsPath(TARVIK_EXE_PATH).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    ASSERT_TRUE(module_) << "cannot load " << TARVIK_EXE_PATH << " as data: error " << GetLastError();
-  }
-
-  HMODULE Module() const { return module_.get(); }
-
-  // Every id under a resource type; a named resource shows as -1.
-  std::vector<int> Ids(LPCWSTR type) const {
-    std::vector<int> ids;
-    EnumResourceNamesW(Module(), type, AddId, reinterpret_cast<LONG_PTR>(&ids));
-    std::sort(ids.begin(), ids.end());
-    return ids;
-  }
-
-  std::vector<WORD> Languages(LPCWSTR type, int id) const {
-    std::vector<WORD> languages;
-    EnumResourceLanguagesW(Module(), type, MAKEINTRESOURCEW(id), AddLanguage, reinterpret_cast<LONG_PTR>(&languages));
-    return languages;
-  }
+  void SetUp() override { ASSERT_TRUE(resources_.Module()) << "cannot load " << TARVIK_EXE_PATH << ": " << GetLastError(); }
 
   // The version resource as a tree; a failure if it does not parse.
   VersionNode VersionTree() const {
-    const std::vector<uint8_t> block = Data(RT_VERSION, 1, kSpanishModern);
+    const std::vector<uint8_t> block = resources_.Data(RT_VERSION, 1, kSpanishModern);
     VersionNode root;
     EXPECT_TRUE(ParseVersionNode(block, 0, block.size(), root)) << "malformed VS_VERSIONINFO, " << block.size() << " bytes";
     return root;
   }
 
-  std::string ManifestText() const {
-    const std::vector<uint8_t> data = Data(RT_MANIFEST, 1, kNeutral);
-    return {data.begin(), data.end()};
-  }
-
-  // The bytes of one resource in one language; empty if there is none.
-  std::vector<uint8_t> Data(LPCWSTR type, int id, WORD language) const {
-    HRSRC found = FindResourceExW(Module(), type, MAKEINTRESOURCEW(id), language);
-    if (!found) return {};
-    HGLOBAL loaded = LoadResource(Module(), found);
-    const auto* bytes = static_cast<const uint8_t*>(LockResource(loaded));
-    if (!bytes) return {};
-    return {bytes, bytes + SizeofResource(Module(), found)};
-  }
-
- private:
-  static BOOL CALLBACK AddId(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR ids) {
-    reinterpret_cast<std::vector<int>*>(ids)->push_back(
-        IS_INTRESOURCE(name) ? static_cast<int>(reinterpret_cast<ULONG_PTR>(name)) : -1);
-    return TRUE;
-  }
-  static BOOL CALLBACK AddLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR languages) {
-    reinterpret_cast<std::vector<WORD>*>(languages)->push_back(language);
-    return TRUE;
-  }
-
-  ModuleHandle module_;
+  const ModuleResources resources_{TARVIK_EXE_PATH};
 };
 
 constexpr DWORD kVersionMS = MAKELONG(TARVIK_VERSION_MINOR, TARVIK_VERSION_MAJOR);
 constexpr DWORD kVersionLS = MAKELONG(TARVIK_VERSION_REVISION, TARVIK_VERSION_BUILD);
-#define TARVIK_STRINGIZE(x) #x
-#define TARVIK_DOTTED(a, b, c, d) TARVIK_STRINGIZE(a) "." TARVIK_STRINGIZE(b) "." TARVIK_STRINGIZE(c) "." TARVIK_STRINGIZE(d)
-constexpr char kVersionDotted[] =
-    TARVIK_DOTTED(TARVIK_VERSION_MAJOR, TARVIK_VERSION_MINOR, TARVIK_VERSION_BUILD, TARVIK_VERSION_REVISION);
-
 struct VersionString {
   const wchar_t* key;
   const wchar_t* value;
@@ -254,15 +121,12 @@ class VersionInfo : public ::testing::Test {
     ASSERT_TRUE(info_.Ok()) << "no version information in " << TARVIK_EXE_PATH << ": error " << GetLastError();
   }
 
-  const void* Query(const std::wstring& subBlock, UINT& length) const { return info_.Query(subBlock, length); }
-
   const VS_FIXEDFILEINFO* Fixed() {
     UINT length = 0;
-    const void* value = Query(L"\\", length);
+    const void* value = info_.Query(L"\\", length);
     return value && length == sizeof(VS_FIXEDFILEINFO) ? static_cast<const VS_FIXEDFILEINFO*>(value) : nullptr;
   }
 
- private:
   const test::VersionInfo info_{WindowsPath(TARVIK_EXE_PATH)};
 };
 
@@ -295,14 +159,14 @@ TEST_F(VersionInfo, SpanishUnicodeTableHoldsEveryString) {
   for (const VersionString& s : kVersionStrings) {
     SCOPED_TRACE(Narrow(s.key));
     UINT length = 0;
-    const auto* value = static_cast<const wchar_t*>(Query(std::wstring(L"\\StringFileInfo\\0C0A04B0\\") + s.key, length));
+    const auto* value = static_cast<const wchar_t*>(info_.Query(std::wstring(L"\\StringFileInfo\\0C0A04B0\\") + s.key, length));
     ASSERT_NE(value, nullptr) << "missing";
     const std::wstring text(value, wcsnlen(value, length));
     EXPECT_EQ(text, s.value) << "expected \"" << Narrow(s.value) << "\", got \"" << Narrow(text) << "\"";
   }
 
   UINT length = 0;
-  const auto* translation = static_cast<const WORD*>(Query(L"\\VarFileInfo\\Translation", length));
+  const auto* translation = static_cast<const WORD*>(info_.Query(L"\\VarFileInfo\\Translation", length));
   ASSERT_NE(translation, nullptr) << "no \\VarFileInfo\\Translation";
   ASSERT_EQ(length, 4u) << "expected one language and code page pair";
   EXPECT_EQ(translation[0], 0x0C0A) << "language";
@@ -310,8 +174,8 @@ TEST_F(VersionInfo, SpanishUnicodeTableHoldsEveryString) {
 }
 
 TEST_F(ProgramResources, VersionResourceIsOneSpanishBlockOfUnicodeStrings) {
-  EXPECT_EQ(Ids(RT_VERSION), std::vector<int>{1});
-  EXPECT_EQ(Languages(RT_VERSION, 1), std::vector<WORD>{kSpanishModern}) << "expected language 3082 only";
+  EXPECT_EQ(resources_.Ids(RT_VERSION), std::vector<int>{1});
+  EXPECT_EQ(resources_.Languages(RT_VERSION, 1), std::vector<WORD>{kSpanishModern}) << "expected language 3082 only";
 
   // The raw tree, because the API hides the order, the types and any extra entries.
   const VersionNode root = VersionTree();
@@ -345,9 +209,9 @@ TEST_F(ProgramResources, VersionResourceIsOneSpanishBlockOfUnicodeStrings) {
 }
 
 TEST_F(ProgramResources, ManifestAsksForCommonControls6) {
-  EXPECT_EQ(Ids(RT_MANIFEST), std::vector<int>{1});
-  EXPECT_EQ(Languages(RT_MANIFEST, 1), std::vector<WORD>{kNeutral}) << "expected the neutral language only";
-  const std::string xml = ManifestText();
+  EXPECT_EQ(resources_.Ids(RT_MANIFEST), std::vector<int>{1});
+  EXPECT_EQ(resources_.Languages(RT_MANIFEST, 1), std::vector<WORD>{kNeutral}) << "expected the neutral language only";
+  const std::string xml = resources_.Manifest();
   ASSERT_FALSE(xml.empty()) << "no manifest, type 24 id 1";
 
   EXPECT_TRUE(xml.starts_with(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"))
@@ -360,7 +224,7 @@ TEST_F(ProgramResources, ManifestAsksForCommonControls6) {
   const XmlElement expected[] = {
       {"assembly", Attributes{{"xmlns", "urn:schemas-microsoft-com:asm.v1"}, {"manifestVersion", "1.0"}}, ""},
       {"assembly/assemblyIdentity",
-       Attributes{{"version", kVersionDotted}, {"processorArchitecture", "x86"}, {"name", "Velloran.Ulvane.tarvik6"},
+       Attributes{{"version", DottedVersion()}, {"processorArchitecture", "x86"}, {"name", "Velloran.Ulvane.tarvik6"},
                   {"type", "win32"}},
        ""},
       {"assembly/description", {}, "MSN Messenger id number"},
@@ -382,8 +246,10 @@ TEST_F(ProgramResources, ManifestAsksForCommonControls6) {
   }
 }
 
-// The one version in all its forms: the fixed part's numbers, the version strings, the
-// manifest's identity and the caption suffix, whose text the window takes from version.h.
+// The one version in all its forms: the fixed part's numbers, the version strings and
+// the manifest's identity, each against version.h, and the caption the window shows after
+// Form_Load: its design-time caption (the header's) and major.minor.revision from the
+// fixed part. Only the end-to-end suite sees the window's own caption.
 TEST_F(ProgramResources, EveryFormOfTheVersionAgreesWithTheCaption) {
   const VersionNode root = VersionTree();
   ASSERT_EQ(root.value.size(), sizeof(VS_FIXEDFILEINFO));
@@ -393,12 +259,12 @@ TEST_F(ProgramResources, EveryFormOfTheVersionAgreesWithTheCaption) {
   EXPECT_EQ(fixed.dwProductVersionLS, fixed.dwFileVersionLS);
   const unsigned major = HIWORD(fixed.dwFileVersionMS), minor = LOWORD(fixed.dwFileVersionMS);
   const unsigned build = HIWORD(fixed.dwFileVersionLS), revision = LOWORD(fixed.dwFileVersionLS);
+  wchar_t caption[128], padded[32];
+  swprintf(caption, 128, L"%ls - %u.%u.%u", ui::kForm1Caption, major, minor, revision);
+  EXPECT_EQ(std::wstring(caption), std::wstring(ui::kForm1Caption) + L" - " + Widen(TARVIK_VERSION_SHORT));
 
-  const std::string shortForm = std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(revision);
-  EXPECT_EQ(L" - " + Widen(shortForm), kCaptionSuffix) << "the fixed part's major.minor.revision";
-
-  wchar_t padded[32];
   swprintf(padded, 32, L"%u.%02u.%04u", major, minor, revision);
+  EXPECT_EQ(std::wstring(padded), Widen(TARVIK_VERSION_TEXT));
   ASSERT_EQ(root.children.size(), 2u);
   ASSERT_EQ(root.children[0].children.size(), 1u);
   for (const VersionNode& entry : root.children[0].children[0].children) {
@@ -406,13 +272,10 @@ TEST_F(ProgramResources, EveryFormOfTheVersionAgreesWithTheCaption) {
       EXPECT_EQ(TextValue(entry), std::wstring(padded) + L'\0') << Narrow(entry.key) << " against the fixed part";
     }
   }
-
   std::vector<XmlElement> elements;
-  ASSERT_TRUE(ParseManifest(ManifestText(), elements));
-  ASSERT_GE(elements.size(), 2u);
-  EXPECT_EQ(elements[1].path, "assembly/assemblyIdentity");
-  EXPECT_EQ(elements[1].attributes["version"], std::to_string(major) + "." + std::to_string(minor) + "." +
-                                                   std::to_string(build) + "." + std::to_string(revision))
+  ASSERT_TRUE(ParseManifest(resources_.Manifest(), elements));
+  EXPECT_EQ(Attribute(elements, "assembly/assemblyIdentity", "version"),
+            std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(build) + "." + std::to_string(revision))
       << "the manifest's identity against the fixed part";
 }
 
@@ -438,13 +301,13 @@ struct GroupIconEntry {
 static_assert(sizeof(GroupIconEntry) == 14);
 
 TEST_F(ProgramResources, IconGroupListsSixImagesWithTheirIds) {
-  EXPECT_EQ(Ids(RT_GROUP_ICON), std::vector<int>{kIconGroupId});
-  EXPECT_EQ(Languages(RT_GROUP_ICON, kIconGroupId), std::vector<WORD>{kNeutral});
+  EXPECT_EQ(resources_.Ids(RT_GROUP_ICON), std::vector<int>{kIconGroupId});
+  EXPECT_EQ(resources_.Languages(RT_GROUP_ICON, kIconGroupId), std::vector<WORD>{kNeutral});
   std::vector<int> expectedIds;
   for (const IconImage& image : kIconImages) expectedIds.push_back(image.id);
-  EXPECT_EQ(Ids(RT_ICON), expectedIds) << "expected no icon images but the group's";
+  EXPECT_EQ(resources_.Ids(RT_ICON), expectedIds) << "expected no icon images but the group's";
 
-  const std::vector<uint8_t> group = Data(RT_GROUP_ICON, kIconGroupId, kNeutral);
+  const std::vector<uint8_t> group = resources_.Data(RT_GROUP_ICON, kIconGroupId, kNeutral);
   ASSERT_GE(group.size(), 6u) << "no icon group 1";
   EXPECT_EQ(ReadAt<WORD>(group, 0), 0) << "reserved";
   EXPECT_EQ(ReadAt<WORD>(group, 2), 1) << "type: icon";
@@ -461,12 +324,10 @@ TEST_F(ProgramResources, IconGroupListsSixImagesWithTheirIds) {
     EXPECT_EQ(entry.colourCount, 0) << "0 stands for 256 colours or more";
     EXPECT_EQ(entry.planes, 1);
     EXPECT_EQ(entry.bitCount, expected.bitCount);
-    EXPECT_EQ(Languages(RT_ICON, expected.id), std::vector<WORD>{kNeutral}) << "image language";
-    EXPECT_EQ(entry.bytesInRes, Data(RT_ICON, expected.id, kNeutral).size()) << "size against the image resource";
+    EXPECT_EQ(resources_.Languages(RT_ICON, expected.id), std::vector<WORD>{kNeutral}) << "image language";
+    EXPECT_EQ(entry.bytesInRes, resources_.Data(RT_ICON, expected.id, kNeutral).size()) << "size against the image resource";
   }
 }
-
-uint32_t FromColorRef(COLORREF c) { return GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c); }
 
 struct IconDeleter {
   void operator()(HICON icon) const { DestroyIcon(icon); }
@@ -476,14 +337,15 @@ struct IconDeleter {
 // Windows to draw: its corners let the background through (AND mask, alpha) and its
 // middle covers it.
 TEST_F(ProgramResources, IconImagesAreTheCheckedInIconAndDrawTransparently) {
-  const std::vector<uint8_t> ico = ReadBytes(TARVIK_ICO_PATH);
+  const std::string icoFile = FileBytes(TARVIK_ICO_PATH);
+  const std::vector<uint8_t> ico(icoFile.begin(), icoFile.end());
   ASSERT_GE(ico.size(), 6 + 16 * std::size(kIconImages)) << "cannot read " << TARVIK_ICO_PATH;
   ASSERT_EQ(ReadAt<WORD>(ico, 4), std::size(kIconImages)) << "images in " << TARVIK_ICO_PATH;
 
   for (size_t i = 0; i < std::size(kIconImages); ++i) {
     const IconImage& expected = kIconImages[i];
     SCOPED_TRACE("image " + std::to_string(expected.id));
-    std::vector<uint8_t> image = Data(RT_ICON, expected.id, kNeutral);
+    std::vector<uint8_t> image = resources_.Data(RT_ICON, expected.id, kNeutral);
     ASSERT_GE(image.size(), sizeof(BITMAPINFOHEADER)) << "missing";
 
     const size_t entry = 6 + 16 * i;
@@ -506,7 +368,7 @@ TEST_F(ProgramResources, IconImagesAreTheCheckedInIconAndDrawTransparently) {
     ASSERT_TRUE(icon) << "Windows cannot make an icon of it: error " << GetLastError();
     const int middle = expected.size / 2, last = expected.size - 1;
     for (COLORREF background : {RGB(255, 255, 255), RGB(0, 0, 0)}) {
-      test::Dib canvas(expected.size, expected.size, FromColorRef(background));
+      Dib canvas(expected.size, expected.size, FromColorRef(background));
       ASSERT_TRUE(canvas.Valid() && DrawIconEx(canvas.Dc(), 0, 0, icon.get(), expected.size, expected.size, 0,
                                                 nullptr, DI_NORMAL));
       for (auto [x, y] : {std::pair{0, 0}, {last, 0}, {0, last}, {last, last}}) {

@@ -3,37 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "tests/cli_support.h"
+#include "tests/support/text_util.h"
 
 namespace tarvik::cli {
 namespace {
 
 using namespace std::string_view_literals;
 
-std::string Hex(std::string_view bytes) {
-  std::string text;
-  for (const char byte : bytes) {
-    char buffer[4];
-    std::snprintf(buffer, sizeof buffer, "%02X ", static_cast<unsigned char>(byte));
-    text += buffer;
-  }
-  return text;
-}
-
-std::string Hex(std::u16string_view units) {
-  std::string text;
-  for (const char16_t unit : units) {
-    char buffer[6];
-    std::snprintf(buffer, sizeof buffer, "%04X ", static_cast<unsigned>(unit));
-    text += buffer;
-  }
-  return text;
-}
+using test::Hex;
 
 std::string Encode(std::u16string_view units) {
   std::string bytes(Utf8Room(units.size()), '\0');
@@ -71,9 +53,9 @@ void ExpectSameInPieces(std::string_view bytes, const std::optional<std::u16stri
     for (std::size_t second = first; second <= bytes.size(); ++second) {
       std::size_t got = 12345;
       const auto pieces = DecodeInPieces(bytes, first, second, &got);
-      ASSERT_EQ(pieces, whole) << "input " << Hex(bytes) << "cut at " << first << " and " << second;
+      ASSERT_EQ(pieces, whole) << "input " << Hex(bytes) << " cut at " << first << " and " << second;
       if (!whole) {
-        ASSERT_EQ(got, offset) << "input " << Hex(bytes) << "cut at " << first << " and " << second;
+        ASSERT_EQ(got, offset) << "input " << Hex(bytes) << " cut at " << first << " and " << second;
       }
     }
   }
@@ -104,8 +86,8 @@ TEST(DecodeUtf8, AcceptsEveryWellFormedLength) {
   for (const Case& c : cases) {
     std::size_t offset = 12345;
     const auto got = Decode(c.bytes, &offset);
-    ASSERT_TRUE(got.has_value()) << "input " << Hex(c.bytes) << "refused at byte " << offset;
-    EXPECT_EQ(*got, c.units) << "input " << Hex(c.bytes) << "expected " << Hex(c.units) << "got " << Hex(*got);
+    ASSERT_TRUE(got.has_value()) << "input " << Hex(c.bytes) << " refused at byte " << offset;
+    EXPECT_EQ(*got, c.units) << "input " << Hex(c.bytes) << " expected " << Hex(c.units) << " got " << Hex(*got);
     ExpectSameInPieces(c.bytes, std::u16string(c.units), 0);
   }
 }
@@ -140,7 +122,7 @@ TEST(DecodeUtf8, RefusesIllFormedSequencesAndSaysWhere) {
   for (const Case& c : cases) {
     std::size_t offset = 12345;
     const auto got = Decode(c.bytes, &offset);
-    EXPECT_FALSE(got.has_value()) << "input " << Hex(c.bytes) << "accepted as " << Hex(got.value_or(u""));
+    EXPECT_FALSE(got.has_value()) << "input " << Hex(c.bytes) << " accepted as " << Hex(got.value_or(u""));
     EXPECT_EQ(offset, c.offset) << "input " << Hex(c.bytes);
     ExpectSameInPieces(c.bytes, std::nullopt, c.offset);
   }
@@ -150,15 +132,14 @@ TEST(DecodeUtf8, RefusesIllFormedSequencesAndSaysWhere) {
 // the decoder pinned to the definition by the tables above, that pins the encoder too.
 TEST(DecodeUtf8, AgreesWithTheEncoderOnEveryCodePoint) {
   for (char32_t c = 0; c <= 0x10FFFF; ++c) {
-    const std::string bytes = testing::Utf8(c);
+    const std::string bytes = cli::testing::Utf8(c);
     const auto got = Decode(bytes);
     if (c >= 0xD800 && c <= 0xDFFF) {
       ASSERT_FALSE(got.has_value()) << "surrogate U+" << std::hex << static_cast<unsigned>(c) << " accepted";
       continue;
     }
-    const std::u16string expected =
-        c < 0x10000 ? std::u16string(1, static_cast<char16_t>(c))
-                    : std::u16string{static_cast<char16_t>(0xD7C0 + (c >> 10)), static_cast<char16_t>(0xDC00 | (c & 0x3FF))};
+    std::u16string expected;
+    test::AppendUtf16(c, expected);
     ASSERT_TRUE(got.has_value()) << "U+" << std::hex << static_cast<unsigned>(c) << " refused: " << Hex(bytes);
     ASSERT_EQ(*got, expected) << "U+" << std::hex << static_cast<unsigned>(c) << " got " << Hex(*got);
     ASSERT_EQ(Encode(expected), bytes) << "U+" << std::hex << static_cast<unsigned>(c) << " re-encoded";
@@ -175,8 +156,8 @@ TEST(EncodeUtf8, ReplacesOnlyUnpairedSurrogates) {
       {u"\xDE00\xD83D", "\xEF\xBF\xBD\xEF\xBF\xBD"sv},   // a pair in the wrong order is two strays
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Encode(c.units), c.bytes) << "input " << Hex(c.units) << "expected " << Hex(c.bytes)
-                                        << "got " << Hex(Encode(c.units));
+    EXPECT_EQ(Encode(c.units), c.bytes) << "input " << Hex(c.units) << " expected " << Hex(c.bytes)
+                                        << " got " << Hex(Encode(c.units));
   }
 }
 

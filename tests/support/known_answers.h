@@ -1,0 +1,71 @@
+// The one table of known answers (tests/known_answers.tsv) and the one reference fold.
+// Every suite that checks an id number reads the table, so a case is written once and
+// each entry point is held to the same rows; the rows say which path they exercise.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "file_util.h"
+#include "text_util.h"
+
+namespace tarvik::test {
+
+/// One row: the id number of a text (UTF-8, as typed), the path it exercises ("ascii",
+/// "case", "cp1252", ...) and what the row shows.
+struct KnownAnswer {
+  uint32_t id = 0;
+  std::string text, path, what;
+
+  bool Ascii() const { return IsAscii(text); }
+};
+
+/// The rows of the table at `path` (lines split by tabs; '#' starts a comment line);
+/// none if it cannot be read, which every reader treats as a failure.
+inline std::vector<KnownAnswer> ReadKnownAnswers(const std::string& path) {
+  const std::string table = FileBytes(path);
+  std::vector<KnownAnswer> rows;
+  for (std::string_view rest = table; !rest.empty();) {
+    const std::string_view line = rest.substr(0, rest.find('\n'));
+    rest.remove_prefix(std::min(rest.size(), line.size() + 1));
+    if (line.empty() || line.starts_with('#')) continue;
+    std::string_view field[4];
+    std::size_t start = 0;
+    for (int k = 0; k < 4; ++k) {
+      const std::size_t tab = k < 3 ? line.find('\t', start) : line.size();
+      field[k] = line.substr(start, tab - start);
+      start = tab + 1;
+    }
+    rows.push_back({static_cast<uint32_t>(std::stoul(std::string(field[0]))), std::string(field[1]),
+                    std::string(field[2]), std::string(field[3])});
+  }
+  return rows;
+}
+
+/// Reads as the identity: the items are codes already.
+struct AsCode {
+  template <typename T>
+  int64_t operator()(T code) const { return static_cast<int64_t>(code); }
+};
+
+/// The fold the slow, plain way: h = h * 101 + code, from 0, in a 64-bit accumulator
+/// reduced modulo 2^32 after every step, over codeOf(item) for each item (a code read
+/// as signed and wrapped, as the system's double-byte codes are).
+template <typename Items, typename CodeOf = AsCode>
+uint32_t ReferenceFold(const Items& items, CodeOf codeOf = {}, uint32_t start = 0) {
+  uint64_t h = start;
+  for (const auto item : items) h = (h * 101 + static_cast<uint64_t>(codeOf(item))) % (uint64_t{1} << 32);
+  return static_cast<uint32_t>(h);
+}
+
+/// The reference over ASCII text, lower-cased by hand: only A-Z change case there,
+/// and every code page gives ASCII its own codes.
+template <typename Text>
+uint32_t ReferenceFoldOfAscii(const Text& text, uint32_t start = 0) {
+  return ReferenceFold(text, [](auto c) { return int64_t{c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c}; }, start);
+}
+
+}  // namespace tarvik::test
