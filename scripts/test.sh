@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds every configuration and runs every test: native, native
-# under AddressSanitizer and UndefinedBehaviorSanitizer, and 32-bit Windows under Wine;
-# then builds the packages and tests them as installed. Ctrl+C stops it at once.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, 32-bit Windows under Wine, and
+# the web page in Chromium; then builds the packages and tests them as installed.
+# Ctrl+C stops it at once.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 cd "$tarvik_root"
 tarvik_interruptible test
 tarvik_setup
 
-for preset in native sanitize windows; do
+# The web preset's test compares the page with the native build's tarvik-id.
+for preset in native sanitize windows web; do
   echo "== $preset"
   tarvik_step cmake --preset "$preset" >/dev/null
   tarvik_step cmake --build --preset "$preset"
