@@ -16,6 +16,18 @@ set(CPACK_PACKAGE_VERSION ${TARVIK_VERSION_SHORT})
 set(CPACK_PACKAGE_VENDOR "the tarvik developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 
+# The page of the web build, which scripts/package.sh hands to both packages: beside
+# the programs in the zip; in the .deb under share/tarvik, where the launcher opens it
+# when Wine is missing.
+set(TARVIK_WEB_PAGE "" CACHE FILEPATH "tarvik.html of the web build, shipped in the package (scripts/package.sh sets it)")
+if(TARVIK_WEB_PAGE)
+  if(WIN32)
+    install(FILES ${TARVIK_WEB_PAGE} DESTINATION .)
+  else()
+    install(FILES ${TARVIK_WEB_PAGE} DESTINATION share/tarvik)
+  endif()
+endif()
+
 if(WIN32)
   install(TARGETS tarvik tarvik-id RUNTIME DESTINATION .)
   # Notepad before Windows 10 shows a file with bare LF endings as one long line.
@@ -142,7 +154,8 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "tarvik works out the id number of an MSN M
 address. The package holds tarvik-id, the command-line tool, which answers
 addresses given as arguments or read from a pipe, and the tarvik window, a
 32-bit Windows program that opens with Wine from the desktop's menu or with
-the tarvik command.")
+the tarvik command; without Wine, that command opens the same window as a
+page in the default browser.")
 # Checked when the package is made, since the windows build must come first.
 set(CPACK_TARVIK_WINDOWS_EXE "${TARVIK_WINDOWS_EXE}")
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/PackagingChecks.cmake)

@@ -4,6 +4,7 @@
 #   tarvik-<version>-win32.zip      the two with a README and the licence
 #   tarvik_<version>_<arch>.deb     built in build/package with Debian's build flags, with
 #                                   the windows preset's tarvik.exe
+#   tarvik.html                     the web preset's page, which both packages hold too
 #   SHA256SUMS                      every file above, as sha256sum -c reads it
 # and prints their paths, one a line, last. Built twice from one commit, every file is
 # the same to the byte: every time stamp is SOURCE_DATE_EPOCH, by default the last
@@ -70,7 +71,12 @@ else
 fi
 export SOURCE_DATE_EPOCH
 
-tarvik_step cmake --preset windows >/dev/null
+# The page, the same window for any browser, goes into both packages.
+page=$tarvik_root/build/web/tarvik.html
+tarvik_step cmake --preset web >/dev/null
+tarvik_step cmake --build --preset web --target tarvik_page
+
+tarvik_step cmake --preset windows -DTARVIK_WEB_PAGE="$page" >/dev/null
 tarvik_step cmake --build --preset windows --target tarvik tarvik-id
 
 # The programs that ship, signed when a certificate is given, go into both packages.
@@ -92,7 +98,7 @@ cp "$out/tarvik.exe" build/package/tarvik.exe
 flags() { DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"; }
 tarvik_step cmake -S . -B build/package -G Ninja -DCMAKE_BUILD_TYPE=None -DTARVIK_BUILD_TESTS=OFF \
   -DCMAKE_CXX_FLAGS="$(flags CPPFLAGS) $(flags CXXFLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)" \
-  -DTARVIK_WINDOWS_EXE="$tarvik_root/build/package/tarvik.exe" >/dev/null
+  -DTARVIK_WINDOWS_EXE="$tarvik_root/build/package/tarvik.exe" -DTARVIK_WEB_PAGE="$page" >/dev/null
 tarvik_step cmake --build build/package --target tarvik-id tarvik_package_files
 
 for build in windows package; do
@@ -127,6 +133,7 @@ chmod -R u+rwX,go=u,go-w "$TMPDIR/deb"
 find "$TMPDIR/deb" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 tarvik_step dpkg-deb --root-owner-group -Zxz -b "$TMPDIR/deb" "$deb" >/dev/null
 
+cp "$page" "$out/"
 (cd "$out" && find . -maxdepth 1 -type f ! -name SHA256SUMS -printf '%P\n' | sort | xargs sha256sum -- >SHA256SUMS)
 mv "$out" build/packages
 find build/packages -maxdepth 1 -type f | sort

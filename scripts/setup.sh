@@ -17,7 +17,13 @@ packages=(
   xvfb x11-apps x11-utils imagemagick
   locales
   dpkg-dev file lintian desktop-file-utils man-db unzip osslsigncode openssl
+  lld wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32
+  fonts-liberation  # a sans-serif of common widths, in which the page's labels fit as the window's do
 )
+# The page's test needs these programs, from wherever they come: Node may be from
+# elsewhere than Debian. Each is installed from Debian when it is missing.
+programs=(node:nodejs npm:npm chromium:chromium)
+web_tests=tests/web
 
 mode=${1:-}
 case $mode in
@@ -42,6 +48,12 @@ missing_packages() {
       END { n = split(want, w, " "); for (i = 1; i <= n; i++) if (!(w[i] in ok)) print w[i] }' \
       want="${packages[*]}"
 }
+missing_programs() {
+  local entry
+  for entry in "${programs[@]}"; do command -v "${entry%%:*}" >/dev/null || echo "${entry#*:}"; done
+}
+source_root=$(cd "$(dirname "$0")/.." && pwd)
+has_node_modules() { [ -d "$source_root/$web_tests/node_modules" ]; }
 has_i386_arch() { dpkg --print-foreign-architectures | grep -qx i386; }
 has_locale() { locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; }
 # wine32 brings the i386 loader; before that there is nothing to try.
@@ -50,8 +62,9 @@ i386_runs() { "$i386_loader" --version >/dev/null 2>&1; }
 
 todo=()
 has_i386_arch || todo+=("the i386 architecture")
-mapfile -t absent < <(missing_packages)
+mapfile -t absent < <(missing_packages; missing_programs)
 ((${#absent[@]} == 0)) || todo+=("packages ${absent[*]}")
+has_node_modules || todo+=("the node packages of $web_tests")
 has_locale || todo+=("the ja_JP.UTF-8 locale")
 [ ! -e "$i386_loader" ] || i386_runs || todo+=("a way to run i386 programs")
 
@@ -79,6 +92,17 @@ has_i386_arch || change dpkg --add-architecture i386
 if ((${#absent[@]})); then
   apt_update
   apt_get install -y --no-install-recommends "${absent[@]}"
+fi
+
+# The page's test drives Chromium with the versions the lock file names; npm as the
+# owner of the clone, so that its node_modules is not root's.
+if ! has_node_modules; then
+  owner=$(stat -c %U "$source_root")
+  if [ "$owner" = "$(id -un)" ]; then
+    change npm ci --prefix "$source_root/$web_tests" --no-audit --no-fund
+  else
+    change runuser -u "$owner" -- npm ci --prefix "$source_root/$web_tests" --no-audit --no-fund
+  fi
 fi
 
 # The double-byte tests run Wine under a Japanese locale, which glibc must have generated.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds every configuration and runs every test: native, native
-# under AddressSanitizer and UndefinedBehaviorSanitizer, and 32-bit Windows under Wine;
-# then builds the packages, tests them as installed, and builds them again to compare.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, 32-bit Windows under Wine, and
+# the web page in Chromium; then builds the packages, tests them as installed, and builds
+# them again to compare.
 # Ctrl+C stops it at once.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
@@ -9,7 +10,8 @@ cd "$tarvik_root"
 tarvik_interruptible test
 tarvik_setup
 
-for preset in native sanitize windows; do
+# The web preset's test compares the page with the native build's tarvik-id.
+for preset in native sanitize windows web; do
   echo "== $preset"
   tarvik_step cmake --preset "$preset" >/dev/null
   tarvik_step cmake --build --preset "$preset"

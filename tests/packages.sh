@@ -79,11 +79,12 @@ done
 echo "== the Windows zip"
 unzip -q "$zip" -d "$scratch/zip"
 top=$scratch/zip/tarvik-$version-win32
-check "the zip's files" $'LICENSE.txt\nREADME.txt\ntarvik-id.exe\ntarvik.exe' "$(ls "$top")"
+check "the zip's files" $'LICENSE.txt\nREADME.txt\ntarvik-id.exe\ntarvik.exe\ntarvik.html' "$(ls "$top")"
 for text in README.txt LICENSE.txt; do
   [ "$(grep -c $'\r$' "$top/$text")" = "$(wc -l <"$top/$text")" ] || fail "$text has lines without CR LF"
 done
 cmp -s "$top/tarvik.exe" "$scratch/deb/usr/lib/tarvik/tarvik.exe" || fail "the two packages hold different tarvik.exe"
+cmp -s "$top/tarvik.html" "$scratch/deb/usr/share/tarvik/tarvik.html" || fail "the two packages hold different pages"
 # The build's prefix, set up for its tests, saves creating another.
 # Wine takes the ANSI code page from the locale; the numbers are code page 1252's.
 check "tarvik-id.exe from the zip" "$numbers" "$(cd "$top" && printf %s "$examples" |
@@ -123,6 +124,13 @@ out=$(cd / && env -i HOME="$home" PATH=/nonexistent /usr/bin/tarvik 2>&1)
 status=$?
 [[ $status -ne 0 && $out == *install* && $out != *$'\n'* ]] \
   || fail "the launcher without Wine: status $status, said: $out"
+# With xdg-open, it opens the page instead.
+mkdir -p "$scratch/opener"
+printf '#!/bin/sh\nprintf %%s "$*" >"%s"\n' "$scratch/opened" >"$scratch/opener/xdg-open"
+chmod +x "$scratch/opener/xdg-open"
+(cd / && env -i HOME="$home" PATH="$scratch/opener" /usr/bin/tarvik)
+status=$?
+check "the launcher without Wine, with xdg-open" "0 /usr/share/tarvik/tarvik.html" "$status $(cat "$scratch/opened" 2>/dev/null)"
 
 . "$root/tests/e2e/wine-display.sh"
 start_xvfb "$scratch" || fail "Xvfb"

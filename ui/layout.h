@@ -15,6 +15,11 @@ namespace tarvik::ui {
 /// Design-time caption; Form_Load appends the version.
 inline constexpr wchar_t kForm1Caption[] = L"Work out your MSN Messenger id number";
 
+/// The credits box's message, made-by line first.
+inline constexpr wchar_t kCredits[] =
+    L"This program has been made by Ulvane\r\n"
+    L"The main code has been provided by Ombry";
+
 /// The client area, in twips.
 inline constexpr int kClientWidthTwips = 6000;
 inline constexpr int kClientHeightTwips = 855;

@@ -14,10 +14,6 @@
 namespace tarvik::ui {
 namespace {
 
-constexpr wchar_t kCredits[] =
-    L"This program has been made by Ulvane\r\n"
-    L"The main code has been provided by Ombry";
-
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
 
