@@ -319,9 +319,13 @@ std::string AskXPointer(const std::wstring& arguments) {
   if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
     return {};
   }
-  if (info.hThread) CloseHandle(info.hThread);
-  if (info.hProcess) CloseHandle(info.hProcess);
-  // A Unix program started from Wine gives no process to wait for; its file is the answer.
+  // A Unix program started from Wine gives no process to wait for; its file is the
+  // answer. This Wine then leaves stack contents in the rest of `info`: closing that
+  // "thread" closed whatever handle had the number, once the driver's own stdout.
+  if (info.hProcess) {
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+  }
   std::string line;
   WaitFor([&] {
     PumpMessages(0);

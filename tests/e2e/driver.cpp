@@ -1290,7 +1290,7 @@ int wmain(int argc, wchar_t** argv) {
     Note("%s suite at %d dpi%s", Utf8(options.suite).c_str(), options.dpi, UnderWine() ? ", under Wine" : "");
     ok(systemDpi == options.dpi, "the system runs at %d dpi, the run expects %d", systemDpi, options.dpi);
   }
-  if (suite == kFull) {
+  if (suite == kFull || !options.knownAnswers.empty()) {
     knownAnswers = tarvik::test::ReadKnownAnswers(Utf8(options.knownAnswers));
     ok(!knownAnswers.empty(), "no known answers in %s", Utf8(options.knownAnswers).c_str());
   }
