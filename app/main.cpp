@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "ui/fixed_size.h"
 #include "ui/main_window.h"
 
 namespace tarvik {
@@ -27,23 +28,11 @@ void DeclareDpiAware() {
 }
 
 /// How to show the window, from what the launcher asked (a shortcut's "Run:", start
-/// /max, ...). A fixed-size window is never shown maximised, and never left hidden with
-/// nothing for the user to close: those start it normal. A minimised start stays one.
+/// /max, ...).
 int ShowCommand() {
   STARTUPINFOW startup;
   GetStartupInfoW(&startup);
-  const int requested = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWNORMAL;
-  switch (requested) {
-    case SW_SHOWMINIMIZED:
-    case SW_MINIMIZE:
-    case SW_SHOWMINNOACTIVE:
-      return requested;
-    case SW_SHOWNOACTIVATE:
-    case SW_SHOWNA:
-      return SW_SHOWNOACTIVATE;
-    default:
-      return SW_SHOWNORMAL;
-  }
+  return ui::FixedSizeShowCommand((startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWNORMAL);
 }
 
 /// Prepares the common controls, loads Form1 (its Load event included) and shows it.
