@@ -10,21 +10,22 @@
 
 #include "ui/fixed_size.h"
 #include "ui/main_window.h"
+#include "ui/system_function.h"
 
 namespace tarvik {
 namespace {
 
-// The window is laid out in twips, which it converts with the real DPI. Without this,
-// a high-DPI system would report 96 and stretch the window's bitmap. Looked up at run
-// time because the call does not exist before Windows Vista.
+// The window is laid out in twips, which it converts with the real DPI. Per-monitor
+// awareness (Windows 10 1703) lets it lay itself out again, sharp, on a monitor of
+// another scale; before that, system awareness keeps a high-DPI system from stretching
+// its bitmap. Both are looked up at run time: XP has neither.
 void DeclareDpiAware() {
-  using SetProcessDpiAwareFn = BOOL(WINAPI*)();
-  if (HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
-    if (auto set = reinterpret_cast<SetProcessDpiAwareFn>(
-            reinterpret_cast<void (*)()>(GetProcAddress(user32, "SetProcessDPIAware")))) {
-      set();
-    }
-  }
+  using SetContextFn = BOOL(WINAPI*)(HANDLE);
+  using SetAwareFn = BOOL(WINAPI*)();
+  const auto perMonitor = ui::SystemFunction<SetContextFn>(L"user32.dll", "SetProcessDpiAwarenessContext");
+  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2, which XP's headers lack.
+  if (perMonitor && perMonitor(reinterpret_cast<HANDLE>(-4))) return;
+  if (const auto system = ui::SystemFunction<SetAwareFn>(L"user32.dll", "SetProcessDPIAware")) system();
 }
 
 /// How to show the window, from what the launcher asked (a shortcut's "Run:", start

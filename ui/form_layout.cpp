@@ -1,5 +1,7 @@
 #include "ui/form_layout.h"
 
+#include "ui/system_function.h"
+
 namespace tarvik::ui {
 namespace {
 
@@ -20,10 +22,29 @@ int ScreenDpi() {
   return GetDeviceCaps(screen.Get(), LOGPIXELSY);
 }
 
+int WindowDpi(HWND window) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  const auto get = SystemFunction<GetDpiForWindowFn>(L"user32.dll", "GetDpiForWindow");
+  const int dpi = get ? static_cast<int>(get(window)) : 0;
+  return dpi ? dpi : ScreenDpi();
+}
+
 SIZE FramePixels(int dpi, DWORD style, DWORD exStyle) {
   RECT frame{0, 0, TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi)};
-  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+  // The caption and borders are as tall as the monitor's DPI makes them; where the
+  // system cannot say, the process has one DPI and the plain call knows it.
+  using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  const auto adjust = SystemFunction<AdjustForDpiFn>(L"user32.dll", "AdjustWindowRectExForDpi");
+  if (!adjust || !adjust(&frame, style, FALSE, exStyle, static_cast<UINT>(dpi))) {
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+  }
   return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+int IconPixels(int metric, int dpi) {
+  using GetMetricForDpiFn = int(WINAPI*)(int, UINT);
+  const auto get = SystemFunction<GetMetricForDpiFn>(L"user32.dll", "GetSystemMetricsForDpi");
+  return get ? get(metric, static_cast<UINT>(dpi)) : GetSystemMetrics(metric);
 }
 
 ScopedFont CreateFormFont(int dpi, bool underline) {

@@ -1,5 +1,7 @@
 #include "ui/link_label.h"
 
+#include "ui/link_accessible.h"
+
 namespace tarvik::ui {
 namespace {
 
@@ -22,6 +24,12 @@ LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM l
         }
       }
       return 0;
+    case WM_GETOBJECT:
+      // A screen reader asks for the client object; the other parts are the system's.
+      if (static_cast<LONG>(lParam) == OBJID_CLIENT) {
+        if (const LRESULT answer = AccessibleLink(label, wParam)) return answer;
+      }
+      break;
   }
   // The static control's own procedure, kept where a static has room for it.
   const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(label, GWLP_USERDATA));
@@ -35,6 +43,15 @@ void MakeLink(HWND label) {
   SetWindowLongPtrW(label, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LinkLabelProc));
 }
 
-COLORREF LinkColour() { return RGB(0, 0, 255); }
+COLORREF LinkColour() {
+  // A contrast theme chooses its hyperlink colour to stand out on its own background;
+  // pure blue may all but vanish there (2.4:1 on black).
+  HIGHCONTRASTW contrast{sizeof contrast, 0, nullptr};
+  if (SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+      (contrast.dwFlags & HCF_HIGHCONTRASTON)) {
+    return GetSysColor(COLOR_HOTLIGHT);
+  }
+  return RGB(0, 0, 255);
+}
 
 }  // namespace tarvik::ui

@@ -1,4 +1,5 @@
-// The "About" label as a link: it clicks like a button and is drawn in the link colour.
+// The "About" label as a link: it clicks like a button, is drawn in the link colour and
+// tells a screen reader what it is.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +10,8 @@ namespace tarvik::ui {
 /// STN_CLICKED on a release over it after a press on it.
 void MakeLink(HWND label);
 
-/// The colour the link's text is drawn in.
+/// The colour the link's text is drawn in: pure blue, or the system's hyperlink colour
+/// while high contrast is on.
 COLORREF LinkColour();
 
 }  // namespace tarvik::ui

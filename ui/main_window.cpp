@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <utility>
 
 #include "engine/id_number.h"
 #include "tarvik/version.h"
@@ -21,6 +22,10 @@ constexpr wchar_t kCredits[] =
 
 constexpr DWORD kFormStyle = kFixedSizeStyle | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
+
+// Messages of Windows 10 that XP's headers lack.
+constexpr UINT kWmDpiChanged = 0x02E0;
+constexpr UINT kWmGetDpiScaledSize = 0x02E4;
 
 // The caption with the version, which the credits box takes for its title.
 constexpr int kCaptionCapacity = 128;
@@ -80,6 +85,9 @@ class Form1 {
  private:
   bool CreateControls(LoadFailure& failure);
   HWND Control(int id) const { return GetDlgItem(window_, id); }
+  void LayOutControls(int dpi, HFONT font, HFONT linkFont);
+  void ChangeDpi(int dpi, const RECT* suggested);
+  void SetIcons(int dpi);
 
   bool OnCreate(const CREATESTRUCTW& create);
   void OnCommand(int id, int code);
@@ -99,6 +107,9 @@ class Form1 {
   HWND window_ = nullptr;
   ScopedFont font_;
   ScopedFont linkFont_;
+  // Icons of the sizes for dpi_, once it is not the DPI the class icons were made for.
+  ScopedIcon bigIcon_;
+  ScopedIcon smallIcon_;
   // The control that had the focus when the window was last deactivated.
   HWND lastFocus_ = nullptr;
   // Kept from click to click for its cache of character codes.
@@ -168,6 +179,20 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_CTLCOLORSTATIC:
       return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case kWmDpiChanged:
+      ChangeDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      return 0;
+    case kWmGetDpiScaledSize:
+      // Twips round at each DPI, so the frame is worked out anew, not scaled.
+      *reinterpret_cast<SIZE*>(lParam) = FramePixels(static_cast<int>(wParam), kFormStyle, kFormExStyle);
+      return TRUE;
+    case WM_SETTINGCHANGE:
+      if (wParam != SPI_SETHIGHCONTRAST) break;
+      [[fallthrough]];
+    case WM_SYSCOLORCHANGE:
+      // The link's colour follows the contrast theme.
+      InvalidateRect(Control(kLabel3Id), nullptr, TRUE);
+      break;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -180,6 +205,11 @@ bool Form1::OnCreate(const CREATESTRUCTW& create) {
   SendMessageW(window_, WM_SETICON, ICON_BIG, GetClassLongPtrW(window_, GCLP_HICON));
   SendMessageW(window_, WM_SETICON, ICON_SMALL, GetClassLongPtrW(window_, GCLP_HICONSM));
   if (!CreateControls(static_cast<CreateParams*>(create.lpCreateParams)->failure)) return false;
+  // A window opened on a monitor of another scale starts at that monitor's DPI.
+  const int dpi = WindowDpi(window_);
+  if (dpi != dpi_) ChangeDpi(dpi, nullptr);
+  // Focus rectangles and mnemonics hidden until the keyboard is used, as in a dialog box.
+  SendMessageW(window_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
   Form_Load();
   return true;
 }
@@ -192,17 +222,14 @@ bool Form1::CreateControls(LoadFailure& failure) {
   for (const ControlLayout& layout : kControls) {
     const KindStyle& kind = kKindStyles[static_cast<int>(layout.kind)];
     const bool link = layout.id == kLabel3Id;
-    const HFONT font = link ? linkFont_.Get() : font_.Get();
-    const RECT at = ControlPixels(layout, font, dpi_);
     // Where two controls overlap by a pixel, the one above in z-order shows, whichever
     // of them paints last. SS_NOTIFY makes the link take the mouse.
     const DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | kind.style | (link ? SS_NOTIFY : 0);
-    HWND control = CreateWindowExW(kind.exStyle, kind.className, layout.text, style, at.left, at.top,
-                                   at.right - at.left, at.bottom - at.top, window_,
+    HWND control = CreateWindowExW(kind.exStyle, kind.className, layout.text, style, 0, 0, 0, 0, window_,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance_, nullptr);
     if (!control) return Failed(failure, LoadFailure::Part::Control, layout.name);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
+  LayOutControls(dpi_, font_.Get(), linkFont_.Get());
 
   MakeLink(Control(kLabel3Id));
 
@@ -216,6 +243,62 @@ bool Form1::CreateControls(LoadFailure& failure) {
   // An e-mail box a user can paste anything into: lift the edit control's 32K default.
   SendMessageW(Control(kText1Id), EM_SETLIMITTEXT, 0, 0);
   return true;
+}
+
+// The frame the system suggests at the new DPI comes from WM_GETDPISCALEDSIZE, and where
+// the system draws the frame at another DPI than it reports (Wine), the client area is
+// what must stay as designed: the frame follows it.
+void Form1::ChangeDpi(int dpi, const RECT* suggested) {
+  ScopedFont font = CreateFormFont(dpi, false), linkFont = CreateFormFont(dpi, true);
+  // Without the fonts, the window stays as it was rather than lose its text.
+  if (!font || !linkFont) return;
+  dpi_ = dpi;
+  RECT at{};
+  GetWindowRect(window_, &at);
+  frame_ = suggested ? SIZE{suggested->right - suggested->left, suggested->bottom - suggested->top}
+                     : FramePixels(dpi, kFormStyle, kFormExStyle);
+  if (suggested) at = *suggested;
+  SetWindowPos(window_, nullptr, at.left, at.top, frame_.cx, frame_.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT client{};
+  GetClientRect(window_, &client);
+  const LONG wider = TwipsToPixels(kClientWidthTwips, dpi) - client.right;
+  const LONG taller = TwipsToPixels(kClientHeightTwips, dpi) - client.bottom;
+  if (wider || taller) {
+    frame_ = {frame_.cx + wider, frame_.cy + taller};
+    SetWindowPos(window_, nullptr, 0, 0, frame_.cx, frame_.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  LayOutControls(dpi, font.Get(), linkFont.Get());
+  // The controls hold the new fonts now; the old ones can go.
+  font_ = std::move(font);
+  linkFont_ = std::move(linkFont);
+  SetIcons(dpi);
+}
+
+// Each control where the table puts it at that DPI, in its font: a label as wide as
+// its text needs in that font, within its room.
+void Form1::LayOutControls(int dpi, HFONT font, HFONT linkFont) {
+  for (const ControlLayout& layout : kControls) {
+    const HFONT controlFont = layout.id == kLabel3Id ? linkFont : font;
+    const RECT place = ControlPixels(layout, controlFont, dpi);
+    const HWND control = Control(layout.id);
+    SetWindowPos(control, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(controlFont), TRUE);
+  }
+}
+
+void Form1::SetIcons(int dpi) {
+  const auto load = [&](int metric) {
+    const int side = IconPixels(metric, dpi);
+    return ScopedIcon(static_cast<HICON>(
+        LoadImageW(instance_, MAKEINTRESOURCEW(IDI_TARVIK), IMAGE_ICON, side, side, 0)));
+  };
+  ScopedIcon big = load(SM_CXICON), small = load(SM_CXSMICON);
+  // Null sets no icon of our own, and the class's shows.
+  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.Get()));
+  SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.Get()));
+  bigIcon_ = std::move(big);
+  smallIcon_ = std::move(small);
 }
 
 void Form1::OnCommand(int id, int code) {

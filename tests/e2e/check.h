@@ -19,6 +19,11 @@ namespace tarvik::e2e {
 bool Pass();
 bool Fail(const char* file, int line, const char* format, ...) TARVIK_PRINTF_LIKE(3, 4);
 
+/// A check this Wine cannot pass, as Wine's todo_wine marks one: under Wine a failure is
+/// reported as an expected gap with its reason, and a pass fails, so that the marker is
+/// removed; wherever the run is not under Wine, it is an ordinary check.
+bool Gap(bool passed, const char* file, int line, const char* reason);
+
 /// Prints a line that is neither a pass nor a failure (timings, skipped checks).
 void Note(const char* format, ...) TARVIK_PRINTF_LIKE(1, 2);
 
@@ -43,6 +48,8 @@ std::string Utf8(const std::wstring& text);
 std::string Quoted(const std::wstring& text);
 
 }  // namespace tarvik::e2e
+
+#define gap(condition, reason) ::tarvik::e2e::Gap(static_cast<bool>(condition), __FILE__, __LINE__, reason)
 
 // The condition is evaluated first and the message only on failure, so the message
 // shows the state that made the check fail.

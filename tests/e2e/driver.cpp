@@ -3,12 +3,13 @@
 // The expected values come from the design of the window, not from the program.
 //
 //   tarvik-e2e --tarvik EXE [--dpi N] [--suite full|layout] [--minimal EXE] [--faulty EXE]
-//              [--screenshot PNG]
+//              [--screenshot PNG] [--seed N]
 //   tarvik-e2e --tarvik EXE --demo ADDRESS --screenshot PNG
 //
 // The full suite runs everything; the layout suite only what depends on the DPI. --dpi
 // names the DPI the system is expected to run at (by default, whatever it runs at);
-// --faulty, the test-only build whose start-up fails where TARVIK_FAULT says.
+// --faulty, the test-only build whose start-up fails where TARVIK_FAULT says; --seed,
+// where the random input starts (by default, the clock).
 // The demo fills in an address, works it out and saves a screenshot. Exit code 0 when
 // every check passed.
 
@@ -25,6 +26,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <cwctype>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,6 +35,7 @@
 #include "desktop.h"
 #include "pixels.h"
 #include "tarvik/version.h"
+#include "ui/layout.h"
 
 namespace tarvik::e2e {
 namespace {
@@ -1059,6 +1062,7 @@ struct Options {
   std::wstring xPointer;
   std::wstring suite = L"full";
   int dpi = 0;  // 0: whatever the system runs at
+  unsigned seed = GetTickCount();  // of the random input
   bool demo = false;
 };
 
@@ -1294,6 +1298,268 @@ void CheckFailedStartups(const Options& options) {
   }
 }
 
+// --- At home on any desktop: DPI changes, contrast themes, keyboard cues, a link a
+// screen reader knows, and any sequence of user input ---------------------------------
+
+constexpr UINT kWmDpiChanged = 0x02E0, kWmGetDpiScaledSize = 0x02E4;
+
+// Sends a message whose lParam points to a T placed in the program's own memory, as
+// the system sends WM_DPICHANGED; Wine carries no such pointer between processes.
+template <typename T>
+LRESULT SendPointing(const Program& program, HWND window, UINT message, WPARAM wParam, T& value) {
+  void* there = VirtualAllocEx(program.Handle(), nullptr, sizeof value, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  DWORD_PTR result = 0;
+  if (there && WriteProcessMemory(program.Handle(), there, &value, sizeof value, nullptr)) {
+    SendMessageTimeoutW(window, message, wParam, reinterpret_cast<LPARAM>(there), SMTO_NORMAL, kReactTimeoutMs,
+                        &result);
+    ReadProcessMemory(program.Handle(), there, &value, sizeof value, nullptr);
+  }
+  if (there) VirtualFreeEx(program.Handle(), there, 0, MEM_RELEASE);
+  return static_cast<LRESULT>(result);
+}
+
+// A move to a monitor at 1.5 times the DPI as Windows makes it (the frame asked of
+// WM_GETDPISCALEDSIZE, then WM_DPICHANGED with it), and back: the layout of the table at
+// each DPI, the text drawn at its size, and every control where it started.
+void CheckDpiChange(HWND form, const Program& program, int dpi) {
+  std::vector<RECT> before;
+  for (const ui::ControlLayout& c : ui::kControls) before.push_back(RectInClient(Control(form, c.id), form));
+  for (const int to : {dpi * 3 / 2, dpi}) {
+    Context context("WM_DPICHANGED to %d dpi", to);
+    const RECT frame = ScreenRect(form);
+    SIZE size{frame.right - frame.left, frame.bottom - frame.top};
+    ok(SendPointing(program, form, kWmGetDpiScaledSize, to, size) == TRUE, "WM_GETDPISCALEDSIZE is not answered");
+    RECT suggested{frame.left, frame.top, frame.left + size.cx, frame.top + size.cy};
+    SendPointing(program, form, kWmDpiChanged, MAKEWPARAM(to, to), suggested);
+    RECT client{};
+    GetClientRect(form, &client);
+    ok(client.right == ui::TwipsToPixels(ui::kClientWidthTwips, to) &&
+           client.bottom == ui::TwipsToPixels(ui::kClientHeightTwips, to),
+       "client area %ldx%ld", client.right, client.bottom);
+    for (const ui::ControlLayout& c : ui::kControls) {
+      const RECT at = RectInClient(Control(form, c.id), form);
+      const int left = ui::TwipsToPixels(c.left, to), top = ui::TwipsToPixels(c.top, to);
+      const int needed = WithFont(kFontFace, ui::FontHeightPixels(to), [&](HDC dc) {
+        SIZE extent{};
+        GetTextExtentPoint32W(dc, c.text, static_cast<int>(wcslen(c.text)), &extent);
+        return static_cast<int>(extent.cx);
+      });
+      const int width = c.kind == ui::ControlKind::Label ? ui::LabelWidthPixels(c, needed, to)
+                                                          : ui::TwipsToPixels(c.width, to);
+      const RECT designed{left, top, left + width, top + ui::TwipsToPixels(c.height, to)};
+      ok(EqualRect(&at, &designed), "%s at (%ld,%ld)-(%ld,%ld), designed (%ld,%ld)-(%ld,%ld)", Utf8(c.name).c_str(),
+         at.left, at.top, at.right, at.bottom, designed.left, designed.top, designed.right, designed.bottom);
+    }
+    SettledCapture(ScreenRect(form));
+    CheckFonts(form, to);
+  }
+  for (size_t i = 0; i < before.size(); ++i) {
+    const RECT now = RectInClient(Control(form, ui::kControls[i].id), form);
+    ok(EqualRect(&now, &before[i]), "%s is not back where it started", Utf8(ui::kControls[i].name).c_str());
+  }
+}
+
+// Focus rectangles hidden, as in a dialog box, until the keyboard is used. Needs a
+// program the keyboard has not reached yet; leaves the focus in Text1.
+void CheckKeyboardCues(HWND form) {
+  Context context("focus cues");
+  HWND command1 = Control(form, kCommand1), text1 = Control(form, kText1);
+  const auto hidden = [&] {
+    DWORD_PTR state = 0;
+    SendMessageTimeoutW(command1, WM_QUERYUISTATE, 0, 0, SMTO_ABORTIFHUNG, kReactTimeoutMs, &state);
+    return (state & UISF_HIDEFOCUS) != 0;
+  };
+  // The test-only build also shows that the window asks for it (CheckInTestBuild).
+  constexpr char kNoUiState[] = "this Wine's DefWindowProc keeps no UI state: WM_QUERYUISTATE answers 0";
+  const bool hiddenAtStart = hidden();
+  gap(hiddenAtStart, kNoUiState);
+  Click(Centre(ScreenRect(command1)));
+  WaitForFocus(form, command1);
+  gap(hidden(), kNoUiState);
+  const Image clicked = SettledCapture(ScreenRect(command1));
+  for (const HWND next : {Control(form, kText2), text1, command1}) {
+    PressKey(VK_TAB);
+    WaitForFocus(form, next);
+  }
+  if (hiddenAtStart) ok(!hidden(), "still hidden after Tab");
+  std::string difference;
+  gap(!SameImage(clicked, SettledCapture(ScreenRect(command1)), difference),
+      "Wine's button draws its focus rectangle whatever the UI state");
+  Click(Centre(ScreenRect(text1)));
+  WaitForFocus(form, text1);
+}
+
+// The test-only build tells how the window set up its UI state, sees high contrast while
+// the event is held, and reads the link as an accessibility client inside its own
+// process (see startup_fault.cpp).
+void CheckInTestBuild(const Options& options) {
+  if (options.faulty.empty()) return;
+  Program program;
+  const bool started = program.Start(options.faulty, kStartTimeoutMs);
+  HWND form = nullptr;
+  if (!ok(started && WaitFor([&] { return (form = FindTopLevel(program.ProcessId(), kFormClass)) != nullptr; },
+                             kReactTimeoutMs), "the test-only build did not start")) {
+    return;
+  }
+  ok(GetPropW(form, L"TarvikTestUiState") == reinterpret_cast<HANDLE>(MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL)),
+     "the window did not initialise its UI state as a dialog box does, but sent %p",
+     GetPropW(form, L"TarvikTestUiState"));
+  HWND label3 = Control(form, kLabel3);
+  const uint32_t hotLight = FromColorRef(GetSysColor(COLOR_HOTLIGHT));
+  const auto drawnIn = [&](uint32_t colour) {
+    return WaitFor([&] {
+      const Image shot = CaptureScreen(VisiblePart(label3));
+      return std::count(shot.pixels.begin(), shot.pixels.end(), colour) > 20;
+    }, kReactTimeoutMs);
+  };
+  const struct {
+    bool on;
+    UINT message;
+    WPARAM wParam;
+    uint32_t colour;
+  } themes[] = {
+      {true, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, hotLight},  // a contrast theme chosen
+      {false, WM_SYSCOLORCHANGE, 0, kLinkBlue},                 // and left: pure blue again
+  };
+  HANDLE highContrast = nullptr;
+  for (const auto& theme : themes) {
+    Context context("high contrast %s, told by %s", theme.on ? "on" : "off", theme.on ? "WM_SETTINGCHANGE" : "WM_SYSCOLORCHANGE");
+    if (theme.on) highContrast = CreateEventW(nullptr, TRUE, FALSE, L"TarvikTestHighContrast");
+    else CloseHandle(highContrast);
+    PostMessageW(form, theme.message, theme.wParam, 0);
+    ok(hotLight != kLinkBlue && drawnIn(theme.colour), "the link is not drawn in %06x (COLOR_HOTLIGHT %06x)",
+       theme.colour, hotLight);
+  }
+
+  Context context("Label3 to an accessibility client");
+  PostThreadMessageW(GetWindowThreadProcessId(form, nullptr), RegisterWindowMessageW(L"TarvikTestCheckLink"), 0, 0);
+  const auto answer = [&](const wchar_t* name) { return reinterpret_cast<INT_PTR>(GetPropW(form, name)); };
+  ok(WaitFor([&] { return answer(L"TarvikTestLinkRole") != 0; }, kReactTimeoutMs), "no answer in the program");
+  ok(answer(L"TarvikTestLinkRole") == ROLE_SYSTEM_LINK, "role %ld in the program", static_cast<long>(answer(L"TarvikTestLinkRole")));
+  ok(answer(L"TarvikTestLinkShortcut") == 1, "its keyboard shortcut is not \"F1\" in the program");
+  ok(answer(L"TarvikTestLinkName") == 1, "its name is not \"About\" in the program");
+  IAccessible* link = nullptr;
+  VARIANT self{}, role{};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  if (SUCCEEDED(AccessibleObjectFromWindow(label3, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&link)))) {
+    link->get_accRole(self, &role);
+    link->Release();
+  }
+  gap(role.vt == VT_I4 && role.lVal == ROLE_SYSTEM_LINK,
+      "AccessibleObjectFromWindow gets the standard proxy made in the driver, not the program's answer");
+  CloseAndCheckExit(program, form, false);
+}
+
+// What the window shows for any text: the system's own lower-casing and ANSI codes,
+// folded modulo 2^32.
+uint32_t SystemIdNumber(std::wstring text) {
+  CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+  uint32_t h = 0;
+  for (const wchar_t unit : text) {
+    unsigned char bytes[2];
+    const int n = WideCharToMultiByte(CP_ACP, 0, &unit, 1, reinterpret_cast<char*>(bytes), 2, nullptr, nullptr);
+    h = h * 101u + static_cast<uint32_t>(n == 1 ? bytes[0] : n == 2 ? static_cast<int16_t>(bytes[0] << 8 | bytes[1]) : '?');
+  }
+  return h;
+}
+
+// A few hundred random actions of a user, each waited for by what it does; after each,
+// the window runs, keeps its size, shows at most one credits box and is enabled
+// whenever none is shown, and "Work out" shows the number of what Text1 holds.
+void CheckRandomInput(HWND form, const Program& program, int dpi, unsigned seed) {
+  Context context("random input from seed %u", seed);
+  std::mt19937 random(seed);
+  HWND text1 = Control(form, kText1), text2 = Control(form, kText2), command1 = Control(form, kCommand1);
+  HWND label3 = Control(form, kLabel3);
+  const wchar_t kTyped[] = L"aZ09@.-_ \u00e9\u00c4\u00df\u0416\u20ac\u00ff";
+  const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  const auto box = [&] { return FindOwnedWindow(program.ProcessId(), L"#32770", form); };
+  const auto workedOut = [&] {
+    const std::wstring expected = Decimal(SystemIdNumber(WindowText(text1)));
+    std::wstring result;
+    return WaitForResult(text2, result) && result == expected;
+  };
+  EnsureForeground(form);
+  const int failuresBefore = FailureCount();
+  for (int step = 0; step < 200 && FailureCount() == failuresBefore; ++step) {
+    HWND focus = FocusOf(form);
+    const bool edit = focus == text1 || focus == text2;
+    const int action = pick(8);
+    Context stepContext("step %d, action %d, %s", step, action, InputState(form).c_str());
+    if (action <= 1 && edit) {  // typing or a paste, wherever the selection is
+      std::wstring insert(1, kTyped[pick(static_cast<int>(wcslen(kTyped)))]);
+      if (action == 1) insert = std::wstring(pick(20), kTyped[pick(5)]) + insert;
+      DWORD_PTR selection = 0;
+      SendMessageTimeoutW(focus, EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, kReactTimeoutMs, &selection);
+      std::wstring expected = WindowText(focus);
+      expected.replace(LOWORD(selection), HIWORD(selection) - LOWORD(selection), insert);
+      if (action == 1 && PutOnClipboard(insert)) PressChord(VK_CONTROL, 'V');
+      else TypeText(insert);
+      ok(WaitForText(focus, expected), "%s holds %s, expected %s", Name(form, focus), Quoted(WindowText(focus)).c_str(),
+         Quoted(expected).c_str());
+    } else if (action == 2) {  // Tab round the three stops
+      const HWND next = focus == text1 ? command1 : focus == command1 ? text2 : text1;
+      PressKey(VK_TAB);
+      ok(WaitForFocus(form, next), "Tab went to %s", Name(form, FocusOf(form)));
+    } else if (action == 3 && focus == command1) {  // Space or Enter on the button
+      SetText(text2, kMarker);
+      PressKey(pick(2) ? VK_SPACE : VK_RETURN);
+      ok(workedOut(), "Text2 shows %s", Quoted(WindowText(text2)).c_str());
+    } else if (action == 4) {  // F1, twice, then Escape or Enter closes the one box
+      PressKey(VK_F1);
+      PressKey(VK_F1);
+      HWND shown = nullptr;
+      ok(WaitFor([&] { return (shown = box()) != nullptr; }, kReactTimeoutMs), "F1 shows no credits box");
+      PressKey(pick(2) ? VK_ESCAPE : VK_RETURN);
+      ok(WaitFor([&] { return !box() && IsWindowEnabled(form); }, kReactTimeoutMs), "a box is still shown");
+    } else if (action == 5 || action == 6) {  // a click anywhere, or a press on "About" dragged off it
+      const RECT client = ClientOnScreen(form);
+      POINT at{client.left + pick(client.right - client.left), client.top + pick(client.bottom - client.top)};
+      POINT inClient{at.x - client.left, at.y - client.top};
+      HWND hit = ChildWindowFromPointEx(form, inClient, CWP_SKIPINVISIBLE);
+      if (action == 6) {
+        const RECT about = ScreenRect(label3);
+        MoveMouse({about.left + 2, about.top + 2});
+        MouseButtons({about.left + 2, about.top + 2}, {MOUSEEVENTF_LEFTDOWN});
+        ok(WaitFor([&] { return InputOf(form).hwndCapture == label3; }, kReactTimeoutMs), "About took no capture");
+        at = {client.left + 1, client.bottom - 2};
+        hit = nullptr;
+        MoveMouse(at);
+        MouseButtons(at, {MOUSEEVENTF_LEFTUP});
+        ok(WaitFor([&] { return InputOf(form).hwndCapture == nullptr; }, kReactTimeoutMs), "About kept the capture");
+      } else {
+        if (hit == command1) SetText(text2, kMarker);
+        // A pointer that did not get there is moved again, so that the click is made.
+        for (int attempt = 0; attempt < 3 && !Click(at); ++attempt) {
+        }
+      }
+      if (hit == command1) ok(workedOut(), "Text2 shows %s", Quoted(WindowText(text2)).c_str());
+      if (hit == text1 || hit == text2) {
+        ok(WaitForFocus(form, hit), "a click on %s at (%ld,%ld) left the focus on %s", Name(form, hit), inClient.x,
+           inClient.y, Name(form, FocusOf(form)));
+      }
+      if (hit == label3 && ok(WaitFor([&] { return box() != nullptr; }, kReactTimeoutMs), "no credits box")) {
+        PressKey(VK_ESCAPE);
+        WaitFor([&] { return !box(); }, kReactTimeoutMs);
+      }
+    } else {  // Escape anywhere, or Enter in a box: nothing happens
+      PressKey(edit && pick(2) ? VK_RETURN : VK_ESCAPE);
+    }
+    RoundTrip(form, kReactTimeoutMs);
+    if (action == 6) ok(!FindAnyOwnedWindow(program.ProcessId(), L"#32770", form), "a press dragged off About opened the box");
+    RECT client{};
+    GetClientRect(form, &client);
+    ok(program.Running() && IsWindow(form), "the program ended");
+    ok(client.right == ui::TwipsToPixels(ui::kClientWidthTwips, dpi) &&
+           client.bottom == ui::TwipsToPixels(ui::kClientHeightTwips, dpi),
+       "client area %ldx%ld", client.right, client.bottom);
+    ok(!box() == (IsWindowEnabled(form) != FALSE), "the window is %s with %s credits box",
+       IsWindowEnabled(form) ? "enabled" : "disabled", box() ? "a" : "no");
+  }
+  if (FailureCount() != failuresBefore) Note("random input failed: rerun with --seed %u", seed);
+}
+
 void RunFull(const Options& options) {
   {
     Program program;
@@ -1303,9 +1569,11 @@ void RunFull(const Options& options) {
     CheckControls(form, options.dpi);
     CheckNeverMaximised(form, options.dpi);
     EnsureForeground(form);
+    CheckKeyboardCues(form);
     CheckKeyboard(form);
     CheckTitleBarIcon(form, options.tarvik);
     CheckFonts(form, options.dpi);
+    CheckDpiChange(form, program, options.dpi);
     CheckLinkLabel(form);
     CheckLinkCursor(form);
     CheckWorkOut(form, options.dpi);
@@ -1316,6 +1584,7 @@ void RunFull(const Options& options) {
     CheckAbout(form, program.ProcessId());
     CheckNoLeaks(form, program);
     CheckHugeSetText(form, program);
+    CheckRandomInput(form, program, options.dpi, options.seed);
     FillIn(form, L"someone@example.com");
     SaveScreenshot(form, options.screenshot);
     CloseAndCheckExit(program, form, false);
@@ -1328,6 +1597,7 @@ void RunFull(const Options& options) {
   }
   CheckShowModes(options);
   CheckFailedStartups(options);
+  CheckInTestBuild(options);
   TimeStartup(options);
 }
 
@@ -1340,6 +1610,7 @@ void RunLayout(const Options& options) {
   EnsureForeground(form);
   CheckTitleBarIcon(form, options.tarvik);
   CheckFonts(form, options.dpi);
+  CheckDpiChange(form, program, options.dpi);
   CheckLinkLabel(form);
   FillIn(form, L"someone@example.com");
   SaveScreenshot(form, options.screenshot);
@@ -1366,6 +1637,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
     else if (arg == L"--suite" && hasValue) options.suite = argv[++i];
     else if (arg == L"--x-pointer" && hasValue) options.xPointer = argv[++i];
     else if (arg == L"--dpi" && hasValue) options.dpi = _wtoi(argv[++i]);
+    else if (arg == L"--seed" && hasValue) options.seed = static_cast<unsigned>(_wtoi64(argv[++i]));
     else if (arg == L"--demo" && hasValue) options.demo = true, options.demoAddress = argv[++i];
     else return false;
   }
@@ -1382,7 +1654,7 @@ int wmain(int argc, wchar_t** argv) {
   if (!ParseOptions(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: tarvik-e2e --tarvik EXE [--dpi N] [--suite full|layout] [--minimal EXE] [--faulty EXE]\n"
-                 "                  [--screenshot PNG]\n"
+                 "                  [--screenshot PNG] [--seed N]\n"
                  "       tarvik-e2e --tarvik EXE --demo ADDRESS --screenshot PNG\n");
     return 2;
   }
