@@ -19,8 +19,10 @@ function(tarvik_window_program target)
     # As the window code: nothing here throws or asks a type at run time. The program
     # starts at an entry point of its own (see main.cpp), so the C runtime's start-up
     # stays out. The link map shows what each library brings in (beside the program).
-    target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
-    target_link_options(${target} PRIVATE -nostartfiles -Wl,--entry=_TarvikStart@0
+    # The window's files are optimised together at the link, for size as they were built;
+    # the objects carry plain code too, for a link that cannot take the optimisation.
+    target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -flto -ffat-lto-objects)
+    target_link_options(${target} PRIVATE -flto -nostartfiles -Wl,--entry=_TarvikStart@0
       ${TARVIK_APP_DIR}/no_constructors.ld -Wl,-Map,$<TARGET_FILE_DIR:${target}>/${target}.map)
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${TARVIK_APP_DIR}/no_constructors.ld)
   endif()

@@ -16,6 +16,9 @@ target_link_libraries(tarvik_e2e_driver PRIVATE tarvik_version user32 gdi32 olea
 # fails, as the system can. Never shipped.
 tarvik_window_program(tarvik_startup_fault)
 target_sources(tarvik_startup_fault PRIVATE e2e/startup_fault.cpp)
+# Its import pointers take the place of the import libraries' only in a plain link:
+# link-time optimisation would call the system's functions past them.
+target_link_options(tarvik_startup_fault PRIVATE -fno-lto -fno-use-linker-plugin)
 
 add_executable(tarvik_e2e_minimal_window WIN32 e2e/minimal_window.cpp)
 set_target_properties(tarvik_e2e_minimal_window PROPERTIES OUTPUT_NAME minimal_window)

@@ -4,12 +4,13 @@
 // program's own conversion), the known answers and the version header, not from the program.
 //
 //   tarvik-e2e --tarvik EXE [--dpi N] [--suite full|layout] [--minimal EXE] [--faulty EXE]
-//              [--known-answers TSV] [--screenshot PNG] [--x-pointer HELPER] [--not-wine]
+//              [--known-answers TSV] [--screenshot PNG] [--x-pointer HELPER] [--seed N] [--not-wine]
 //   tarvik-e2e --tarvik EXE --demo ADDRESS --screenshot PNG
 //
 // The full suite runs everything; the layout suite only what depends on the DPI. --dpi
 // names the DPI the system is expected to run at (by default, whatever it runs at);
-// --faulty, the test-only build whose start-up fails where TARVIK_FAULT says. --not-wine
+// --faulty, the test-only build whose start-up fails where TARVIK_FAULT says; --seed,
+// where the random input starts (by default, the clock). --not-wine
 // treats a run under Wine as one on Windows, where its expected gaps fail.
 // The demo fills in an address, works it out and saves a screenshot. Exit code 0 when
 // every check passed.
@@ -27,6 +28,8 @@
 #include <cstdlib>
 #include <cwchar>
 #include <cwctype>
+#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -81,15 +84,16 @@ std::wstring Wide(const std::string& utf8) {
   return {units.begin(), units.end()};
 }
 
-// The independent reference for any text: lowered and put in the ANSI code page by the
-// system, then folded byte by byte, unsigned.
+// The independent reference for any text: each unit lowered and put in the ANSI code
+// page by the system, a double-byte code read as the system's signed one, and folded.
 uint32_t ReferenceIdNumber(std::wstring text) {
-  if (text.empty()) return 0;
-  CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
-  std::string bytes(text.size() * 2, '\0');
-  bytes.resize(WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
-                                   static_cast<int>(bytes.size()), nullptr, nullptr));
-  return test::ReferenceFold(bytes, [](char byte) { return int64_t{static_cast<unsigned char>(byte)}; });
+  if (!text.empty()) CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+  return test::ReferenceFold(text, [](wchar_t unit) -> int64_t {
+    if (unit < 0x80) return unit;  // every code page gives ASCII its own codes
+    unsigned char bytes[2];
+    const int n = WideCharToMultiByte(CP_ACP, 0, &unit, 1, reinterpret_cast<char*>(bytes), 2, nullptr, nullptr);
+    return n == 1 ? bytes[0] : n == 2 ? static_cast<int16_t>(bytes[0] << 8 | bytes[1]) : '?';
+  });
 }
 
 // The number Text2 must show for the text: the known answer where there is one.
@@ -353,7 +357,7 @@ void CheckTitleBarIcon(HWND form, const std::wstring& tarvikPath) {
       LoadLibraryExW(tarvikPath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
   if (!ok(image, "cannot open %s for its icon resource (error %lu)", Utf8(tarvikPath).c_str(), GetLastError())) return;
   const int size = GetSystemMetrics(SM_CXSMICON);
-  const Owned<HICON, DestroyIcon> icon(
+  const ui::ScopedIcon icon(
       static_cast<HICON>(LoadImageW(image.Get(), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0)));
   if (!ok(icon, "the program has no icon group 1 (error %lu)", GetLastError())) return;
   const Image opaque = OpaqueIcon(icon.Get(), size);
@@ -384,6 +388,20 @@ void CheckLabelWidth(HWND form, const ControlLayout& label, const RECT& rect, in
   RECT client{};
   GetClientRect(form, &client);
   ok(rect.right <= client.right, "widened to %d px, it runs out of the window", width);
+}
+
+// What `ask` learns from the window's accessible object, as a screen reader gets it.
+template <typename Ask>
+void AskAccessible(HWND window, Ask ask) {
+  IAccessible* accessible = nullptr;
+  if (FAILED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&accessible)))) {
+    return;
+  }
+  VARIANT self{};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  ask(accessible, self);
+  accessible->Release();
 }
 
 void CheckControls(HWND form, int dpi) {
@@ -433,15 +451,8 @@ void CheckControls(HWND form, int dpi) {
     Context context("%s for a screen reader", NAME(box));
     ok(before == Control(form, label), "%s comes before it in z-order, not its label %s", NAME(before),
        NAME(Control(form, label)));
-    IAccessible* accessible = nullptr;
     BSTR name = nullptr;
-    VARIANT self{};
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
-    if (SUCCEEDED(AccessibleObjectFromWindow(box, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&accessible)))) {
-      accessible->get_accName(self, &name);
-      accessible->Release();
-    }
+    AskAccessible(box, [&](IAccessible* accessible, VARIANT self) { accessible->get_accName(self, &name); });
     const Owned<BSTR, SysFreeString> owned(name);
     ok(name && name == std::wstring(Layout(label).text), "its accessible name is %s",
        name ? Quoted(name).c_str() : "not answered");
@@ -983,6 +994,7 @@ struct Options {
   std::wstring tarvik, minimal, faulty, screenshot, demoAddress, xPointer, knownAnswers;
   std::wstring suite = L"full";
   int dpi = 0;  // 0: whatever the system runs at
+  unsigned seed = GetTickCount();  // of the random input
   bool demo = false, notWine = false;
 };
 
@@ -1198,6 +1210,244 @@ void CheckFailedStartups(const Options& options) {
   }
 }
 
+// --- At home on any desktop: DPI changes, contrast themes, keyboard cues, a link a
+// screen reader knows, and any sequence of user input ---------------------------------
+
+constexpr UINT kWmDpiChanged = 0x02E0, kWmGetDpiScaledSize = 0x02E4;
+
+// Sends a message whose lParam points to a T placed in the program's own memory, as
+// the system sends WM_DPICHANGED; Wine carries no such pointer between processes.
+template <typename T>
+LRESULT SendPointing(const Program& program, HWND window, UINT message, WPARAM wParam, T& value) {
+  void* there = VirtualAllocEx(program.Handle(), nullptr, sizeof value, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  std::optional<DWORD_PTR> result;
+  if (there && WriteProcessMemory(program.Handle(), there, &value, sizeof value, nullptr)) {
+    result = Send(window, message, wParam, reinterpret_cast<LPARAM>(there), kReactTimeoutMs, SMTO_NORMAL);
+    ReadProcessMemory(program.Handle(), there, &value, sizeof value, nullptr);
+  }
+  if (there) VirtualFreeEx(program.Handle(), there, 0, MEM_RELEASE);
+  return static_cast<LRESULT>(result.value_or(0));
+}
+
+// A move to a monitor at 1.5 times the DPI as Windows makes it (the frame asked of
+// WM_GETDPISCALEDSIZE, then WM_DPICHANGED with it), and back: the layout of the table at
+// each DPI, the text drawn at its size, and every control where it started.
+void CheckDpiChange(HWND form, const Program& program, int dpi) {
+  std::vector<RECT> before;
+  for (const ControlLayout& c : kControls) before.push_back(RectInClient(Control(form, c.id), form));
+  for (const int to : {dpi * 3 / 2, dpi}) {
+    Context context("WM_DPICHANGED to %d dpi", to);
+    const RECT frame = ScreenRect(form);
+    SIZE size{frame.right - frame.left, frame.bottom - frame.top};
+    ok(SendPointing(program, form, kWmGetDpiScaledSize, to, size) == TRUE, "WM_GETDPISCALEDSIZE is not answered");
+    RECT suggested{frame.left, frame.top, frame.left + size.cx, frame.top + size.cy};
+    SendPointing(program, form, kWmDpiChanged, MAKEWPARAM(to, to), suggested);
+    RECT client{};
+    GetClientRect(form, &client);
+    ok(client.right == TwipsToPixels(ui::kClientWidthTwips, to) && client.bottom == TwipsToPixels(ui::kClientHeightTwips, to),
+       "client area %ldx%ld", client.right, client.bottom);
+    for (const ControlLayout& c : kControls) {
+      const RECT at = RectInClient(Control(form, c.id), form);
+      const int left = TwipsToPixels(c.left, to), top = TwipsToPixels(c.top, to);
+      const int width = c.kind == ControlKind::Label ? ui::LabelWidthPixels(c, TextWidth(c.text, to), to)
+                                                     : TwipsToPixels(c.width, to);
+      const RECT designed{left, top, left + width, top + TwipsToPixels(c.height, to)};
+      ok(EqualRect(&at, &designed), "%s at (%ld,%ld)-(%ld,%ld), designed (%ld,%ld)-(%ld,%ld)", Utf8(c.name).c_str(),
+         at.left, at.top, at.right, at.bottom, designed.left, designed.top, designed.right, designed.bottom);
+    }
+    SettledCapture(ScreenRect(form));
+    CheckFonts(form, to);
+  }
+  for (size_t i = 0; i < before.size(); ++i) {
+    const RECT now = RectInClient(Control(form, kControls[i].id), form);
+    ok(EqualRect(&now, &before[i]), "%s is not back where it started", Utf8(kControls[i].name).c_str());
+  }
+}
+
+// Focus rectangles hidden, as in a dialog box, until the keyboard is used. Needs a
+// program the keyboard has not reached yet; leaves the focus in Text1.
+void CheckKeyboardCues(HWND form) {
+  Context context("focus cues");
+  HWND command1 = Control(form, kCommand1), text1 = Control(form, kText1);
+  const auto hidden = [&] { return (Send(command1, WM_QUERYUISTATE).value_or(0) & UISF_HIDEFOCUS) != 0; };
+  // The test-only build also shows that the window asks for it (CheckInTestBuild).
+  constexpr char kNoUiState[] = "this Wine's DefWindowProc keeps no UI state: WM_QUERYUISTATE answers 0";
+  const bool hiddenAtStart = hidden();
+  todo_wine(kNoUiState, hiddenAtStart, "focus cues shown before any key was pressed");
+  Click(Centre(ScreenRect(command1)));
+  WaitForFocus(form, command1);
+  todo_wine(kNoUiState, hidden(), "focus cues shown after a click");
+  // Pictures with the pointer off the button, which would draw it hot.
+  const RECT frame = ScreenRect(form);
+  MoveMouse({frame.right + 20, frame.bottom + 20});
+  const Image clicked = SettledCapture(ScreenRect(command1));
+  for (const HWND next : {Control(form, kText2), text1, command1}) {
+    PressKey(VK_TAB);
+    WaitForFocus(form, next);
+  }
+  if (hiddenAtStart) ok(!hidden(), "still hidden after Tab");
+  std::string difference;
+  todo_wine("Wine's button draws its focus rectangle whatever the UI state",
+            !SameImage(clicked, SettledCapture(ScreenRect(command1)), difference),
+            "Command1 looks the same focused by a click and by Tab");
+  Click(Centre(ScreenRect(text1)));
+  WaitForFocus(form, text1);
+}
+
+// The test-only build tells how the window set up its UI state, sees high contrast while
+// the event is held, and reads the link as an accessibility client inside its own
+// process (see startup_fault.cpp).
+void CheckInTestBuild(const Options& options) {
+  if (options.faulty.empty()) return;
+  Context context("the test-only build");
+  Program program;
+  HWND form = Launch(program, options.faulty, kFormClass);
+  if (!form) return;
+  ok(GetPropW(form, L"TarvikTestUiState") == reinterpret_cast<HANDLE>(MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL)),
+     "the window did not initialise its UI state as a dialog box does, but sent %p", GetPropW(form, L"TarvikTestUiState"));
+  HWND label3 = Control(form, kLabel3);
+  const uint32_t hotLight = FromColorRef(GetSysColor(COLOR_HOTLIGHT));
+  const auto drawnIn = [&](uint32_t colour) {
+    return WaitFor([&] {
+      const Image shot = CaptureScreen(VisiblePart(label3));
+      return std::count(shot.pixels.begin(), shot.pixels.end(), colour) > 20;
+    }, kReactTimeoutMs);
+  };
+  const struct {
+    bool on;
+    UINT message;
+    WPARAM wParam;
+    uint32_t colour;
+  } themes[] = {
+      {true, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, hotLight},  // a contrast theme chosen
+      {false, WM_SYSCOLORCHANGE, 0, kLinkBlue},                 // and left: pure blue again
+  };
+  HANDLE highContrast = nullptr;
+  for (const auto& theme : themes) {
+    Context theming("high contrast %s, told by %s", theme.on ? "on" : "off", theme.on ? "WM_SETTINGCHANGE" : "WM_SYSCOLORCHANGE");
+    if (theme.on) highContrast = CreateEventW(nullptr, TRUE, FALSE, L"TarvikTestHighContrast");
+    else CloseHandle(highContrast);
+    // Sent, as the system sends it: a WM_SETTINGCHANGE may carry a pointer, so it cannot be posted.
+    Send(form, theme.message, theme.wParam, 0, kReactTimeoutMs, SMTO_NORMAL);
+    ok(hotLight != kLinkBlue && drawnIn(theme.colour), "the link is not drawn in %06x (COLOR_HOTLIGHT %06x)",
+       theme.colour, hotLight);
+  }
+
+  Context link("Label3 to an accessibility client");
+  PostThreadMessageW(GetWindowThreadProcessId(form, nullptr), RegisterWindowMessageW(L"TarvikTestCheckLink"), 0, 0);
+  const auto answer = [&](const wchar_t* name) { return reinterpret_cast<INT_PTR>(GetPropW(form, name)); };
+  ok(WaitFor([&] { return answer(L"TarvikTestLinkRole") != 0; }, kReactTimeoutMs), "no answer in the program");
+  ok(answer(L"TarvikTestLinkRole") == ROLE_SYSTEM_LINK, "role %ld in the program", static_cast<long>(answer(L"TarvikTestLinkRole")));
+  ok(answer(L"TarvikTestLinkShortcut") == 1, "its keyboard shortcut is not \"F1\" in the program");
+  ok(answer(L"TarvikTestLinkName") == 1, "its name is not \"About\" in the program");
+  // And from this process, as a screen reader asks, through the answer marshalled here.
+  VARIANT role{};
+  BSTR shortcut = nullptr;
+  AskAccessible(label3, [&](IAccessible* accessible, VARIANT self) {
+    accessible->get_accRole(self, &role);
+    accessible->get_accKeyboardShortcut(self, &shortcut);
+  });
+  const Owned<BSTR, SysFreeString> owned(shortcut);
+  ok(role.vt == VT_I4 && role.lVal == ROLE_SYSTEM_LINK, "role %ld from the driver", role.lVal);
+  ok(shortcut && shortcut == std::wstring(L"F1"), "keyboard shortcut %s from the driver",
+     shortcut ? Quoted(shortcut).c_str() : "none");
+  CloseAndCheckExit(program, form, false);
+}
+
+// A few hundred random actions of a user, each waited for by what it does; after each,
+// the window runs, keeps its size, shows at most one credits box and is enabled
+// whenever none is shown, and "Work out" shows the number of what Text1 holds.
+void CheckRandomInput(HWND form, const Program& program, int dpi, unsigned seed) {
+  Context context("random input from seed %u", seed);
+  std::mt19937 random(seed);
+  HWND text1 = Control(form, kText1), text2 = Control(form, kText2), command1 = Control(form, kCommand1);
+  HWND label3 = Control(form, kLabel3);
+  const wchar_t kTyped[] = L"aZ09@.-_ \u00e9\u00c4\u00df\u0416\u20ac\u00ff";
+  const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  const auto box = [&] { return WaitForCreditsBox(form, 0); };
+  const auto worksOut = [&](const std::function<void()>& trigger) {
+    const WorkedOut got = WorkOut(form, trigger);
+    return got.arrived && got.text == ExpectedNumber(WindowText(text1));
+  };
+  EnsureForeground(form);
+  const int failuresBefore = FailureCount();
+  for (int step = 0; step < 200 && FailureCount() == failuresBefore; ++step) {
+    HWND focus = FocusOf(form);
+    const bool edit = focus == text1 || focus == text2;
+    const int action = pick(8);
+    Context stepContext("step %d, action %d, %s", step, action, InputState(form).c_str());
+    if (action <= 1 && edit) {  // typing or a paste, wherever the selection is
+      std::wstring insert(1, kTyped[pick(static_cast<int>(wcslen(kTyped)))]);
+      if (action == 1) insert = std::wstring(pick(20), kTyped[pick(5)]) + insert;
+      const DWORD_PTR selection = Send(focus, EM_GETSEL).value_or(0);
+      std::wstring expected = WindowText(focus);
+      expected.replace(LOWORD(selection), HIWORD(selection) - LOWORD(selection), insert);
+      if (action == 1 && PutOnClipboard(insert)) PressChord(VK_CONTROL, 'V');
+      else TypeText(insert);
+      ok(WaitForText(focus, expected), "%s holds %s, expected %s", NAME(focus), Quoted(WindowText(focus)).c_str(),
+         Quoted(expected).c_str());
+    } else if (action == 2) {  // Tab round the three stops
+      const HWND next = focus == text1 ? command1 : focus == command1 ? text2 : text1;
+      PressKey(VK_TAB);
+      ok(WaitForFocus(form, next), "Tab went to %s", NAME(FocusOf(form)));
+    } else if (action == 3 && focus == command1) {  // Space or Enter on the button
+      const WORD key = pick(2) ? VK_SPACE : VK_RETURN;
+      ok(worksOut([&] { PressKey(key); }), "Text2 shows %s", Quoted(WindowText(text2)).c_str());
+    } else if (action == 4) {  // F1, twice, then Escape or Enter closes the one box
+      PressKey(VK_F1);
+      PressKey(VK_F1);
+      ok(WaitForCreditsBox(form) != nullptr, "F1 shows no credits box");
+      PressKey(pick(2) ? VK_ESCAPE : VK_RETURN);
+      ok(WaitFor([&] { return !box() && IsWindowEnabled(form); }, kReactTimeoutMs), "a box is still shown");
+    } else if (action == 5 || action == 6) {  // a click anywhere, or a press on "About" dragged off it
+      const RECT client = ClientOnScreen(form);
+      POINT at{client.left + pick(client.right - client.left), client.top + pick(client.bottom - client.top)};
+      POINT inClient{at.x - client.left, at.y - client.top};
+      HWND hit = ChildWindowFromPointEx(form, inClient, CWP_SKIPINVISIBLE);
+      // A pointer that did not get there is moved again, so that the click is made.
+      const auto click = [&] {
+        for (int attempt = 0; attempt < 3 && !Click(at); ++attempt) {
+        }
+      };
+      if (action == 6) {
+        const POINT about{ScreenRect(label3).left + 2, ScreenRect(label3).top + 2};
+        MoveMouse(about);
+        MouseButtons(about, {MOUSEEVENTF_LEFTDOWN});
+        ok(WaitFor([&] { return InputOf(form).hwndCapture == label3; }, kReactTimeoutMs), "About took no capture");
+        at = {client.left + 1, client.bottom - 2};
+        hit = nullptr;
+        MoveMouse(at);
+        MouseButtons(at, {MOUSEEVENTF_LEFTUP});
+        ok(WaitFor([&] { return InputOf(form).hwndCapture == nullptr; }, kReactTimeoutMs), "About kept the capture");
+      } else if (hit == command1) {
+        ok(worksOut(click), "Text2 shows %s", Quoted(WindowText(text2)).c_str());
+      } else {
+        click();
+      }
+      if (hit == text1 || hit == text2) {
+        ok(WaitForFocus(form, hit), "a click on %s at (%ld,%ld) left the focus on %s", NAME(hit), inClient.x,
+           inClient.y, NAME(FocusOf(form)));
+      }
+      if (hit == label3 && ok(WaitForCreditsBox(form) != nullptr, "no credits box")) {
+        PressKey(VK_ESCAPE);
+        WaitFor([&] { return !box(); }, kReactTimeoutMs);
+      }
+    } else {  // Escape anywhere, or Enter in a box: nothing happens
+      PressKey(edit && pick(2) ? VK_RETURN : VK_ESCAPE);
+    }
+    const HWND opened = CreditsBoxOpened(form);
+    if (action == 6) ok(!opened, "a press dragged off About opened the box");
+    RECT client{};
+    GetClientRect(form, &client);
+    ok(program.Running() && IsWindow(form), "the program ended");
+    ok(client.right == TwipsToPixels(ui::kClientWidthTwips, dpi) && client.bottom == TwipsToPixels(ui::kClientHeightTwips, dpi),
+       "client area %ldx%ld", client.right, client.bottom);
+    ok(!box() == (IsWindowEnabled(form) != FALSE), "the window is %s with %s credits box",
+       IsWindowEnabled(form) ? "enabled" : "disabled", box() ? "a" : "no");
+  }
+  if (FailureCount() != failuresBefore) Note("random input failed: rerun with --seed %u", seed);
+}
+
 // One run: the program started once, and the steps of the suite done to its window.
 struct Run {
   const Options& options;
@@ -1220,9 +1470,11 @@ constexpr Step kSteps[] = {
     {kFull | kLayout, true, [](Run& r) { CheckControls(r.form, r.options.dpi); }},
     {kFull, true, [](Run& r) { CheckNeverMaximised(r.form, r.options.dpi); }},
     {kFull | kLayout, true, [](Run& r) { EnsureForeground(r.form); }},
+    {kFull, true, [](Run& r) { CheckKeyboardCues(r.form); }},
     {kFull, true, [](Run& r) { CheckKeyboard(r.form); }},
     {kFull | kLayout, true, [](Run& r) { CheckTitleBarIcon(r.form, r.options.tarvik); }},
     {kFull | kLayout, true, [](Run& r) { CheckFonts(r.form, r.options.dpi); }},
+    {kFull | kLayout, true, [](Run& r) { CheckDpiChange(r.form, r.program, r.options.dpi); }},
     {kFull | kLayout, true, [](Run& r) { CheckLinkLabel(r.form); }},
     {kFull, true, [](Run& r) { CheckLinkCursor(r.form); }},
     {kFull, true, [](Run& r) { CheckWorkOut(r.form, r.options.dpi); }},
@@ -1233,6 +1485,7 @@ constexpr Step kSteps[] = {
     {kFull, true, [](Run& r) { CheckAbout(r.form); }},
     {kFull, true, [](Run& r) { CheckNoLeaks(r.form, r.program); }},
     {kFull, true, [](Run& r) { CheckHugeSetText(r.form, r.program); }},
+    {kFull, true, [](Run& r) { CheckRandomInput(r.form, r.program, r.options.dpi, r.options.seed); }},
     {kAll, true, [](Run& r) { FillIn(r.form, r.options.demo ? r.options.demoAddress : L"someone@example.com"); }},
     {kAll, true, [](Run& r) { SaveScreenshot(r.form, r.options.screenshot); }},
     {kAll, true, [](Run& r) { CloseAndCheckExit(r.program, r.form, false); }},
@@ -1242,6 +1495,7 @@ constexpr Step kSteps[] = {
      }},
     {kFull, false, [](Run& r) { CheckShowModes(r.options); }},
     {kFull, false, [](Run& r) { CheckFailedStartups(r.options); }},
+    {kFull, false, [](Run& r) { CheckInTestBuild(r.options); }},
     {kFull, false, [](Run& r) { TimeStartup(r.options); }},
 };
 
@@ -1259,6 +1513,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
     else if (arg == L"--x-pointer") options.xPointer = argv[++i];
     else if (arg == L"--known-answers") options.knownAnswers = argv[++i];
     else if (arg == L"--dpi") options.dpi = _wtoi(argv[++i]);
+    else if (arg == L"--seed") options.seed = static_cast<unsigned>(_wtoi64(argv[++i]));
     else if (arg == L"--demo") options.demo = true, options.demoAddress = argv[++i];
     else return false;
   }
@@ -1274,7 +1529,7 @@ int wmain(int argc, wchar_t** argv) {
   if (!ParseOptions(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: tarvik-e2e --tarvik EXE [--dpi N] [--suite full|layout] [--minimal EXE] [--faulty EXE]\n"
-                 "                  [--known-answers TSV] [--screenshot PNG] [--x-pointer HELPER] [--not-wine]\n"
+                 "                  [--known-answers TSV] [--screenshot PNG] [--x-pointer HELPER] [--seed N] [--not-wine]\n"
                  "       tarvik-e2e --tarvik EXE --demo ADDRESS --screenshot PNG\n");
     return 2;
   }
