@@ -8,42 +8,32 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "ui/fixed_size.h"
 #include "ui/main_window.h"
+#include "ui/system_function.h"
 
 namespace tarvik {
 namespace {
 
-// The window is laid out in twips, which it converts with the real DPI. Without this,
-// a high-DPI system would report 96 and stretch the window's bitmap. Looked up at run
-// time because the call does not exist before Windows Vista.
+// The window is laid out in twips, which it converts with the real DPI. Per-monitor
+// awareness (Windows 10 1703) lets it lay itself out again, sharp, on a monitor of
+// another scale; before that, system awareness keeps a high-DPI system from stretching
+// its bitmap. Both are looked up at run time: XP has neither.
 void DeclareDpiAware() {
-  using SetProcessDpiAwareFn = BOOL(WINAPI*)();
-  if (HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
-    if (auto set = reinterpret_cast<SetProcessDpiAwareFn>(
-            reinterpret_cast<void (*)()>(GetProcAddress(user32, "SetProcessDPIAware")))) {
-      set();
-    }
-  }
+  using SetContextFn = BOOL(WINAPI*)(HANDLE);
+  using SetAwareFn = BOOL(WINAPI*)();
+  const auto perMonitor = ui::SystemFunction<SetContextFn>(L"user32.dll", "SetProcessDpiAwarenessContext");
+  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2, which XP's headers lack.
+  if (perMonitor && perMonitor(reinterpret_cast<HANDLE>(-4))) return;
+  if (const auto system = ui::SystemFunction<SetAwareFn>(L"user32.dll", "SetProcessDPIAware")) system();
 }
 
 /// How to show the window, from what the launcher asked (a shortcut's "Run:", start
-/// /max, ...). A fixed-size window is never shown maximised, and never left hidden with
-/// nothing for the user to close: those start it normal. A minimised start stays one.
+/// /max, ...).
 int ShowCommand() {
   STARTUPINFOW startup;
   GetStartupInfoW(&startup);
-  const int requested = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWNORMAL;
-  switch (requested) {
-    case SW_SHOWMINIMIZED:
-    case SW_MINIMIZE:
-    case SW_SHOWMINNOACTIVE:
-      return requested;
-    case SW_SHOWNOACTIVATE:
-    case SW_SHOWNA:
-      return SW_SHOWNOACTIVATE;
-    default:
-      return SW_SHOWNORMAL;
-  }
+  return ui::FixedSizeShowCommand((startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWNORMAL);
 }
 
 /// Prepares the common controls, loads Form1 (its Load event included) and shows it.

@@ -18,8 +18,11 @@ function(tarvik_window_program target)
   tarvik_lean(${target})
   if(MINGW)
     # The program starts at an entry point of its own (see main.cpp), so the C
-    # runtime's start-up stays out.
-    target_link_options(${target} PRIVATE -nostartfiles -Wl,--entry=_TarvikStart@0
+    # runtime's start-up stays out. The window's files are optimised together at the
+    # link, for size as they were built; the objects carry plain code too, for a link
+    # that cannot take the optimisation.
+    target_compile_options(${target} PRIVATE -flto -ffat-lto-objects)
+    target_link_options(${target} PRIVATE -flto -nostartfiles -Wl,--entry=_TarvikStart@0
       ${TARVIK_APP_DIR}/no_constructors.ld)
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${TARVIK_APP_DIR}/no_constructors.ld)
   endif()

@@ -3,44 +3,25 @@
 #include <commctrl.h>
 
 #include <cstdint>
-#include <memory>
-#include <new>
+#include <utility>
 
-#include "ui/resource_ids.h"
 #include "engine/id_number.h"
 #include "tarvik/version.h"
-#include "ui/scoped_gdi.h"
+#include "ui/fixed_size.h"
+#include "ui/form_layout.h"
+#include "ui/link_label.h"
+#include "ui/resource_ids.h"
+#include "ui/window_object.h"
 
 namespace tarvik::ui {
 namespace {
 
-constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kFormStyle = kFixedSizeStyle | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
 
-struct Dpi {
-  int x, y;
-};
-
-Dpi ScreenDpi() {
-  ScopedScreenDC screen;
-  return {GetDeviceCaps(screen.Get(), LOGPIXELSX), GetDeviceCaps(screen.Get(), LOGPIXELSY)};
-}
-
-ScopedFont CreateFormFont(int dpiY, bool underline) {
-  return ScopedFont(CreateFontW(FontHeightPixels(dpiY), 0, 0, 0, FW_NORMAL,
-                                FALSE, underline, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, kFontFace));
-}
-
-// The window and its start-up use no exceptions and no allocating strings, so the form
-// lives on the process heap and every text in a buffer of its own.
-template <typename T>
-struct HeapDelete {
-  void operator()(T* object) const {
-    object->~T();
-    HeapFree(GetProcessHeap(), 0, object);
-  }
-};
+// Messages of Windows 10 that XP's headers lack.
+constexpr UINT kWmDpiChanged = 0x02E0;
+constexpr UINT kWmGetDpiScaledSize = 0x02E4;
 
 // The caption with the version, which the credits box takes for its title.
 constexpr int kCaptionCapacity = 128;
@@ -70,16 +51,6 @@ class WindowTextBuffer {
   size_t length_ = 0;
 };
 
-// The pixels a label needs to show its text on one line in its font.
-int TextWidth(HFONT font, const wchar_t* text) {
-  ScopedScreenDC screen;
-  const HGDIOBJ previous = SelectObject(screen.Get(), font);
-  SIZE size{};
-  GetTextExtentPoint32W(screen.Get(), text, lstrlenW(text), &size);
-  SelectObject(screen.Get(), previous);
-  return size.cx;
-}
-
 // What each kind of control is made of, in the order of ControlKind. Labels wrap like
 // the designer showed them.
 struct KindStyle {
@@ -92,66 +63,32 @@ constexpr KindStyle kKindStyles[] = {
     {L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0},
 };
 
-// The "About" label clicks like a button: on release over it after a press on it. A
-// static control would report the press at once, and a quick second click as a double
-// click; here both presses count and a release elsewhere cancels.
-LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-      SetCapture(label);
-      return 0;
-    case WM_LBUTTONUP:
-      if (GetCapture() == label) {
-        ReleaseCapture();
-        POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-        ClientToScreen(label, &at);
-        if (WindowFromPoint(at) == label) {
-          SendMessageW(GetParent(label), WM_COMMAND, MAKEWPARAM(kLabel3Id, STN_CLICKED),
-                       reinterpret_cast<LPARAM>(label));
-        }
-      }
-      return 0;
-  }
-  // The static control's own procedure, kept where a static has room for it.
-  const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(label, GWLP_USERDATA));
-  return CallWindowProcW(original, label, message, wParam, lParam);
-}
-
-class Form1;
-using Form1Owner = std::unique_ptr<Form1, HeapDelete<Form1>>;
-
-// What Load hands CreateWindowEx: the form until the window takes it over, and where
-// creation says what failed, since WM_CREATE can only answer yes or no.
-struct CreateParams {
-  Form1Owner form;
-  LoadFailure& failure;
-};
-
 class Form1 {
  public:
   static HWND Load(HINSTANCE instance, LoadFailure& failure);
 
- private:
-  explicit Form1(HINSTANCE instance) : instance_(instance), dpi_(ScreenDpi()) {}
-  friend struct HeapDelete<Form1>;
-
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // What Load hands CreateWindowEx: the form until the window takes it over, and where
+  // creation says what failed, since WM_CREATE can only answer yes or no.
+  struct CreateParams {
+    HeapOwner<Form1> owner;
+    LoadFailure& failure;
+  };
+  explicit Form1(HINSTANCE instance)
+      : instance_(instance), dpi_(ScreenDpi()), frame_(FramePixels(dpi_, kFormStyle, kFormExStyle)) {}
+  void Attach(HWND window) { window_ = window; }
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
+ private:
   bool CreateControls(LoadFailure& failure);
   HWND Control(int id) const { return GetDlgItem(window_, id); }
-  int PixelsX(int twips) const { return TwipsToPixels(twips, dpi_.x); }
-  int PixelsY(int twips) const { return TwipsToPixels(twips, dpi_.y); }
-  SIZE FrameSize() const;
+  void LayOutControls(int dpi, HFONT font, HFONT linkFont);
+  void ChangeDpi(int dpi, const RECT* suggested);
+  void SetIcons(int dpi);
 
   bool OnCreate(const CREATESTRUCTW& create);
   void OnCommand(int id, int code);
   void OnActivate(bool active);
-  bool OnSysCommand(WPARAM command);
-  LRESULT OnWindowPosChanged(WPARAM wParam, LPARAM lParam);
   void OnHelp();
-  void OnGetMinMaxInfo(MINMAXINFO& limits) const;
   bool OnSetCursor(HWND over, int hitTest);
   LRESULT OnCtlColorStatic(HDC dc, HWND control);
 
@@ -160,10 +97,15 @@ class Form1 {
   void Label3_Click();
 
   HINSTANCE instance_;
-  Dpi dpi_;
+  int dpi_;
+  // The window's size: the designed client area at dpi_ in its frame.
+  SIZE frame_;
   HWND window_ = nullptr;
   ScopedFont font_;
   ScopedFont linkFont_;
+  // Icons of the sizes for dpi_, once it is not the DPI the class icons were made for.
+  ScopedIcon bigIcon_;
+  ScopedIcon smallIcon_;
   // The control that had the focus when the window was last deactivated.
   HWND lastFocus_ = nullptr;
   // Kept from click to click for its cache of character codes.
@@ -176,16 +118,10 @@ bool Failed(LoadFailure& failure, LoadFailure::Part part, const wchar_t* control
   return false;
 }
 
-SIZE Form1::FrameSize() const {
-  RECT frame{0, 0, PixelsX(kClientWidthTwips), PixelsY(kClientHeightTwips)};
-  AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
-  return {frame.right - frame.left, frame.bottom - frame.top};
-}
-
 HWND Form1::Load(HINSTANCE instance, LoadFailure& failure) {
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = WindowProc;
+  windowClass.lpfnWndProc = OwningWindowProc<Form1>;
   windowClass.hInstance = instance;
   // Shared icons belong to the system, which frees them with the module.
   windowClass.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TARVIK), IMAGE_ICON,
@@ -202,14 +138,12 @@ HWND Form1::Load(HINSTANCE instance, LoadFailure& failure) {
     return nullptr;
   }
 
-  void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(Form1));
-  if (!memory) {
-    // HeapAlloc leaves the last error alone.
+  CreateParams params{HeapNew<Form1>(instance), failure};
+  if (!params.owner) {
     failure = {LoadFailure::Part::Window, nullptr, ERROR_NOT_ENOUGH_MEMORY};
     return nullptr;
   }
-  CreateParams params{Form1Owner(new (memory) Form1(instance)), failure};
-  const SIZE frame = params.form->FrameSize();
+  const SIZE frame = params.owner->frame_;
   const int left = (GetSystemMetrics(SM_CXSCREEN) - frame.cx) / 2;
   const int top = (GetSystemMetrics(SM_CYSCREEN) - frame.cy) / 2;
   // The window takes the object over at WM_NCCREATE and deletes it at WM_NCDESTROY;
@@ -220,24 +154,9 @@ HWND Form1::Load(HINSTANCE instance, LoadFailure& failure) {
   return window;
 }
 
-LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* params = static_cast<CreateParams*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    Form1* form = params->form.release();
-    form->window_ = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-  }
-  auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!form) return DefWindowProcW(window, message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    HeapDelete<Form1>()(form);
-    return DefWindowProcW(window, message, wParam, lParam);
-  }
-  return form->HandleMessage(message, wParam, lParam);
-}
-
 LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (KeepFixedSize(window_, frame_, message, wParam, lParam, result)) return result;
   switch (message) {
     case WM_CREATE:
       // -1 makes CreateWindowEx fail: better no window than one missing a control.
@@ -248,14 +167,6 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATE:
       OnActivate(LOWORD(wParam) != WA_INACTIVE);
       return 0;
-    case WM_SYSCOMMAND:
-      if (OnSysCommand(wParam)) return 0;
-      break;
-    case WM_GETMINMAXINFO:
-      OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
-      return 0;
-    case WM_WINDOWPOSCHANGED:
-      return OnWindowPosChanged(wParam, lParam);
     case WM_HELP:
       OnHelp();
       return TRUE;
@@ -264,6 +175,20 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_CTLCOLORSTATIC:
       return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case kWmDpiChanged:
+      ChangeDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      return 0;
+    case kWmGetDpiScaledSize:
+      // Twips round at each DPI, so the frame is worked out anew, not scaled.
+      *reinterpret_cast<SIZE*>(lParam) = FramePixels(static_cast<int>(wParam), kFormStyle, kFormExStyle);
+      return TRUE;
+    case WM_SETTINGCHANGE:
+      if (wParam != SPI_SETHIGHCONTRAST) break;
+      [[fallthrough]];
+    case WM_SYSCOLORCHANGE:
+      // The link's colour follows the contrast theme.
+      InvalidateRect(Control(kLabel3Id), nullptr, TRUE);
+      break;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -275,39 +200,34 @@ bool Form1::OnCreate(const CREATESTRUCTW& create) {
   // Class icons alone leave WM_GETICON unanswered, and task switchers ask it.
   SendMessageW(window_, WM_SETICON, ICON_BIG, GetClassLongPtrW(window_, GCLP_HICON));
   SendMessageW(window_, WM_SETICON, ICON_SMALL, GetClassLongPtrW(window_, GCLP_HICONSM));
-  // A fixed-size window: the system menu offers neither.
-  const HMENU systemMenu = GetSystemMenu(window_, FALSE);
-  DeleteMenu(systemMenu, SC_MAXIMIZE, MF_BYCOMMAND);
-  DeleteMenu(systemMenu, SC_SIZE, MF_BYCOMMAND);
   if (!CreateControls(static_cast<CreateParams*>(create.lpCreateParams)->failure)) return false;
+  // A window opened on a monitor of another scale starts at that monitor's DPI.
+  const int dpi = WindowDpi(window_);
+  if (dpi != dpi_) ChangeDpi(dpi, nullptr);
+  // Focus rectangles and mnemonics hidden until the keyboard is used, as in a dialog box.
+  SendMessageW(window_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
   Form_Load();
   return true;
 }
 
 bool Form1::CreateControls(LoadFailure& failure) {
-  font_ = CreateFormFont(dpi_.y, false);
-  if (font_) linkFont_ = CreateFormFont(dpi_.y, true);
+  font_ = CreateFormFont(dpi_, false);
+  if (font_) linkFont_ = CreateFormFont(dpi_, true);
   if (!linkFont_) return Failed(failure, LoadFailure::Part::Font);
 
   for (const ControlLayout& layout : kControls) {
     const KindStyle& kind = kKindStyles[static_cast<int>(layout.kind)];
     const bool link = layout.id == kLabel3Id;
-    const HFONT font = link ? linkFont_.Get() : font_.Get();
-    int width = PixelsX(layout.width);
-    if (layout.kind == ControlKind::Label) width = LabelWidthPixels(layout, TextWidth(font, layout.text), dpi_.x);
     // Where two controls overlap by a pixel, the one above in z-order shows, whichever
     // of them paints last. SS_NOTIFY makes the link take the mouse.
     const DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | kind.style | (link ? SS_NOTIFY : 0);
-    HWND control = CreateWindowExW(kind.exStyle, kind.className, layout.text, style, PixelsX(layout.left),
-                                   PixelsY(layout.top), width, PixelsY(layout.height), window_,
+    HWND control = CreateWindowExW(kind.exStyle, kind.className, layout.text, style, 0, 0, 0, 0, window_,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance_, nullptr);
     if (!control) return Failed(failure, LoadFailure::Part::Control, layout.name);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
+  LayOutControls(dpi_, font_.Get(), linkFont_.Get());
 
-  HWND label3 = Control(kLabel3Id);
-  SetWindowLongPtrW(label3, GWLP_USERDATA, GetWindowLongPtrW(label3, GWLP_WNDPROC));
-  SetWindowLongPtrW(label3, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LinkLabelProc));
+  MakeLink(Control(kLabel3Id));
 
   HWND previous = HWND_TOP;
   for (const size_t index : kStackOrder) {
@@ -319,6 +239,62 @@ bool Form1::CreateControls(LoadFailure& failure) {
   // An e-mail box a user can paste anything into: lift the edit control's 32K default.
   SendMessageW(Control(kText1Id), EM_SETLIMITTEXT, 0, 0);
   return true;
+}
+
+// The frame the system suggests at the new DPI comes from WM_GETDPISCALEDSIZE, and where
+// the system draws the frame at another DPI than it reports (Wine), the client area is
+// what must stay as designed: the frame follows it.
+void Form1::ChangeDpi(int dpi, const RECT* suggested) {
+  ScopedFont font = CreateFormFont(dpi, false), linkFont = CreateFormFont(dpi, true);
+  // Without the fonts, the window stays as it was rather than lose its text.
+  if (!font || !linkFont) return;
+  dpi_ = dpi;
+  RECT at{};
+  GetWindowRect(window_, &at);
+  frame_ = suggested ? SIZE{suggested->right - suggested->left, suggested->bottom - suggested->top}
+                     : FramePixels(dpi, kFormStyle, kFormExStyle);
+  if (suggested) at = *suggested;
+  SetWindowPos(window_, nullptr, at.left, at.top, frame_.cx, frame_.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT client{};
+  GetClientRect(window_, &client);
+  const LONG wider = TwipsToPixels(kClientWidthTwips, dpi) - client.right;
+  const LONG taller = TwipsToPixels(kClientHeightTwips, dpi) - client.bottom;
+  if (wider || taller) {
+    frame_ = {frame_.cx + wider, frame_.cy + taller};
+    SetWindowPos(window_, nullptr, 0, 0, frame_.cx, frame_.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  LayOutControls(dpi, font.Get(), linkFont.Get());
+  // The controls hold the new fonts now; the old ones can go.
+  font_ = std::move(font);
+  linkFont_ = std::move(linkFont);
+  SetIcons(dpi);
+}
+
+// Each control where the table puts it at that DPI, in its font: a label as wide as
+// its text needs in that font, within its room.
+void Form1::LayOutControls(int dpi, HFONT font, HFONT linkFont) {
+  for (const ControlLayout& layout : kControls) {
+    const HFONT controlFont = layout.id == kLabel3Id ? linkFont : font;
+    const RECT place = ControlPixels(layout, controlFont, dpi);
+    const HWND control = Control(layout.id);
+    SetWindowPos(control, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(controlFont), TRUE);
+  }
+}
+
+void Form1::SetIcons(int dpi) {
+  const auto load = [&](int metric) {
+    const int side = IconPixels(metric, dpi);
+    return ScopedIcon(static_cast<HICON>(
+        LoadImageW(instance_, MAKEINTRESOURCEW(IDI_TARVIK), IMAGE_ICON, side, side, 0)));
+  };
+  ScopedIcon big = load(SM_CXICON), small = load(SM_CXSMICON);
+  // Null sets no icon of our own, and the class's shows.
+  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.Get()));
+  SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.Get()));
+  bigIcon_ = std::move(big);
+  smallIcon_ = std::move(small);
 }
 
 void Form1::OnCommand(int id, int code) {
@@ -342,33 +318,11 @@ void Form1::OnActivate(bool active) {
   }
 }
 
-bool Form1::OnSysCommand(WPARAM command) {
-  // The low four bits carry how the command came (0xF032 from the caption).
-  return (command & 0xFFF0) == SC_MAXIMIZE;
-}
-
-LRESULT Form1::OnWindowPosChanged(WPARAM wParam, LPARAM lParam) {
-  // ShowWindow(SW_MAXIMIZE) from anywhere, and the first ShowWindow of a process
-  // started "maximised", bypass the system menu: undo it once it is done.
-  const LRESULT result = DefWindowProcW(window_, WM_WINDOWPOSCHANGED, wParam, lParam);
-  if (IsZoomed(window_)) ShowWindow(window_, SW_RESTORE);
-  return result;
-}
-
 // F1 reaches here from whichever control has the focus, and from the credits box too,
 // which hands WM_HELP to its owner: the box disables the form while it is open, and
 // one box at a time is enough.
 void Form1::OnHelp() {
   if (IsWindowEnabled(window_)) Label3_Click();
-}
-
-void Form1::OnGetMinMaxInfo(MINMAXINFO& limits) const {
-  // Should anything still maximise the window, it keeps its size and place.
-  const SIZE frame = FrameSize();
-  RECT now{};
-  GetWindowRect(window_, &now);
-  limits.ptMaxSize = limits.ptMinTrackSize = limits.ptMaxTrackSize = {frame.cx, frame.cy};
-  limits.ptMaxPosition = {now.left, now.top};
 }
 
 bool Form1::OnSetCursor(HWND over, int hitTest) {
@@ -380,7 +334,7 @@ bool Form1::OnSetCursor(HWND over, int hitTest) {
 LRESULT Form1::OnCtlColorStatic(HDC dc, HWND control) {
   const LRESULT brush = DefWindowProcW(window_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                                        reinterpret_cast<LPARAM>(control));
-  if (control == Control(kLabel3Id)) SetTextColor(dc, RGB(0, 0, 255));
+  if (control == Control(kLabel3Id)) SetTextColor(dc, LinkColour());
   return brush;
 }
 

@@ -1,5 +1,5 @@
-// Move-only owners for the GDI handles the window holds, so that every way out of a
-// scope releases them exactly once.
+// Move-only owners for the GDI and icon handles the window holds, so that every way out
+// of a scope releases them exactly once.
 #pragma once
 
 #include <windows.h>
@@ -8,8 +8,16 @@
 
 namespace tarvik::ui {
 
-/// Owns a GDI object (font, brush, pen, bitmap) and deletes it with DeleteObject.
-template <typename Handle>
+struct DeleteGdiObject {
+  void operator()(HGDIOBJ object) const { DeleteObject(object); }
+};
+struct DestroyIconHandle {
+  void operator()(HICON icon) const { DestroyIcon(icon); }
+};
+
+/// Owns a handle and frees it with Free: a GDI object (font, brush, pen, bitmap) with
+/// DeleteObject, an icon the program loaded for itself with DestroyIcon.
+template <typename Handle, typename Free = DeleteGdiObject>
 class ScopedGdiObject {
  public:
   ScopedGdiObject() = default;
@@ -31,7 +39,7 @@ class ScopedGdiObject {
 
  private:
   void Reset() {
-    if (handle_) DeleteObject(handle_);
+    if (handle_) Free()(handle_);
     handle_ = nullptr;
   }
 
@@ -39,6 +47,7 @@ class ScopedGdiObject {
 };
 
 using ScopedFont = ScopedGdiObject<HFONT>;
+using ScopedIcon = ScopedGdiObject<HICON, DestroyIconHandle>;
 
 /// The screen's device context for as long as the scope lasts.
 class ScopedScreenDC {

@@ -4,11 +4,15 @@
 
 #include <cstdio>
 
+#include "win32.h"
+
 namespace tarvik::e2e {
 namespace {
 
 int checks = 0;
 int failures = 0;
+int gaps = 0;
+bool notWine = false;
 std::vector<std::string> contexts;
 
 std::string Format(const char* format, va_list args) {
@@ -19,6 +23,17 @@ std::string Format(const char* format, va_list args) {
   std::string text(length > 0 ? length : 0, '\0');
   if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, args);
   return text;
+}
+
+void Report(const char* file, int line, const char* verdict, const std::string& message) {
+  const char* base = file;
+  for (const char* p = file; *p; ++p) {
+    if (*p == '/' || *p == '\\') base = p + 1;
+  }
+  std::string where;
+  for (const std::string& context : contexts) where += context + ": ";
+  std::printf("%s:%d: %s: %s%s\n", base, line, verdict, where.c_str(), message.c_str());
+  std::fflush(stdout);
 }
 
 }  // namespace
@@ -35,16 +50,33 @@ bool Fail(const char* file, int line, const char* format, ...) {
   va_start(args, format);
   const std::string message = Format(format, args);
   va_end(args);
-  const char* base = file;
-  for (const char* p = file; *p; ++p) {
-    if (*p == '/' || *p == '\\') base = p + 1;
-  }
-  std::string where;
-  for (const std::string& context : contexts) where += context + ": ";
-  std::printf("%s:%d: Test failed: %s%s\n", base, line, where.c_str(), message.c_str());
-  std::fflush(stdout);
+  Report(file, line, "Test failed", message);
   return false;
 }
+
+bool Gap(bool passed, const char* reason, const char* file, int line, const char* format, ...) {
+  ++checks;
+  va_list args;
+  va_start(args, format);
+  const std::string message = Format(format, args) + " (" + reason + ")";
+  va_end(args);
+  if (!UnderWine()) {
+    if (!passed) ++failures, Report(file, line, "Test failed", message);
+    return passed;
+  }
+  if (passed) {
+    ++failures;
+    Report(file, line, "Test succeeded inside todo block, remove the marker", message);
+  } else {
+    ++gaps;
+    Report(file, line, "Test marked todo", message);
+  }
+  return passed;
+}
+
+bool UnderWine() { return !notWine && test::UnderWine(); }
+
+void TreatAsNotWine() { notWine = true; }
 
 void Note(const char* format, ...) {
   va_list args;
@@ -57,6 +89,7 @@ void Note(const char* format, ...) {
 
 int CheckCount() { return checks; }
 int FailureCount() { return failures; }
+int GapCount() { return gaps; }
 
 Context::Context(const char* format, ...) {
   va_list args;

@@ -112,10 +112,13 @@ HWND FindAnyOwnedWindow(DWORD processId, const wchar_t* className, HWND owner) {
   return query.found;
 }
 
-bool RoundTrip(HWND window, DWORD timeoutMs) {
-  DWORD_PTR ignored = 0;
-  return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &ignored) != 0;
+std::optional<DWORD_PTR> Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeoutMs, UINT flags) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(window, message, wParam, lParam, flags, timeoutMs, &result)) return std::nullopt;
+  return result;
 }
+
+bool RoundTrip(HWND window, DWORD timeoutMs) { return Send(window, WM_NULL, 0, 0, timeoutMs, SMTO_NORMAL).has_value(); }
 
 namespace {
 
@@ -216,18 +219,12 @@ std::wstring ClassName(HWND window) {
 }
 
 std::wstring WindowText(HWND window) {
-  DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                           &length)) {
-    return L"<no answer to WM_GETTEXTLENGTH>";
-  }
-  std::wstring text(length + 1, L'\0');
-  DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                           SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied)) {
-    return L"<no answer to WM_GETTEXT>";
-  }
-  text.resize(copied);
+  const auto length = Send(window, WM_GETTEXTLENGTH, 0, 0, kSendTimeoutMs);
+  if (!length) return L"<no answer to WM_GETTEXTLENGTH>";
+  std::wstring text(*length + 1, L'\0');
+  const auto copied = Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), kSendTimeoutMs);
+  if (!copied) return L"<no answer to WM_GETTEXT>";
+  text.resize(*copied);
   return text;
 }
 
@@ -322,9 +319,13 @@ std::string AskXPointer(const std::wstring& arguments) {
   if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
     return {};
   }
-  if (info.hThread) CloseHandle(info.hThread);
-  if (info.hProcess) CloseHandle(info.hProcess);
-  // A Unix program started from Wine gives no process to wait for; its file is the answer.
+  // A Unix program started from Wine gives no process to wait for; its file is the
+  // answer. This Wine then leaves stack contents in the rest of `info`: closing that
+  // "thread" closed whatever handle had the number, once the driver's own stdout.
+  if (info.hProcess) {
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+  }
   std::string line;
   WaitFor([&] {
     PumpMessages(0);

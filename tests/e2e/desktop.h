@@ -7,9 +7,44 @@
 
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
+#include <utility>
 
 namespace tarvik::e2e {
+
+/// The bound for one reaction of the program. Under processor emulation it bounds a
+/// hang, not the speed: each wait ends on what it waits to see.
+inline constexpr DWORD kReactTimeoutMs = 10000;
+
+/// Owns a handle that is not a GDI object (ui/scoped_gdi.h owns those) and frees it
+/// with `Free` on every way out of the scope; moved, never copied.
+template <typename Handle, auto Free>
+class Owned {
+ public:
+  explicit Owned(Handle handle = nullptr) : handle_(handle) {}
+  Owned(Owned&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+  Owned& operator=(Owned&& other) noexcept {
+    std::swap(handle_, other.handle_);
+    return *this;
+  }
+  Owned(const Owned&) = delete;
+  Owned& operator=(const Owned&) = delete;
+  ~Owned() {
+    if (handle_) Free(handle_);
+  }
+
+  Handle Get() const { return handle_; }
+  explicit operator bool() const { return handle_ != nullptr; }
+
+ private:
+  Handle handle_;
+};
+
+/// A message sent with a bounded wait, so that a hung program fails a check instead of
+/// the run: its result, or none if it was not answered in time.
+std::optional<DWORD_PTR> Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0,
+                              DWORD timeoutMs = kReactTimeoutMs, UINT flags = SMTO_ABORTIFHUNG);
 
 /// A program started as a user would start it; ended on destruction if still running.
 class Program {

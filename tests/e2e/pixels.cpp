@@ -6,17 +6,10 @@
 
 #include "dib.h"
 #include "png.h"
+#include "ui/scoped_gdi.h"
+#include "win32.h"
 
 namespace tarvik::e2e {
-namespace {
-
-COLORREF ToColorRef(uint32_t rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
-
-}  // namespace
-
-uint32_t FromColorRef(COLORREF colour) {
-  return (static_cast<uint32_t>(GetRValue(colour)) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
-}
 
 uint32_t MostFrequentColour(const Image& image) {
   std::map<uint32_t, int> counts;
@@ -61,17 +54,16 @@ Image Ink(const Image& image, uint32_t background) {
 Image RenderText(const std::wstring& text, const wchar_t* face, int height, bool underline,
                  uint32_t colour, uint32_t background, int width, int boxHeight) {
   test::Dib canvas(width, boxHeight, background);
-  HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, underline, FALSE, DEFAULT_CHARSET,
-                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                           DEFAULT_PITCH | FF_DONTCARE, face);
-  HGDIOBJ previous = SelectObject(canvas.Dc(), font);
-  SetTextColor(canvas.Dc(), ToColorRef(colour));
+  const ui::ScopedFont font(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, underline, FALSE, DEFAULT_CHARSET,
+                                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                        DEFAULT_PITCH | FF_DONTCARE, face));
+  HGDIOBJ previous = SelectObject(canvas.Dc(), font.Get());
+  SetTextColor(canvas.Dc(), test::ToColorRef(colour));
   SetBkMode(canvas.Dc(), TRANSPARENT);
   RECT box{0, 0, width, boxHeight};
   DrawTextW(canvas.Dc(), text.c_str(), static_cast<int>(text.size()), &box,
             DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
   SelectObject(canvas.Dc(), previous);
-  DeleteObject(font);
   return {width, boxHeight, canvas.Pixels()};
 }
 

@@ -51,7 +51,4 @@ Image OpaqueIcon(HICON icon, int size);
 /// Whether the icon's opaque pixels appear somewhere in the image, all of them exactly.
 bool ContainsIcon(const Image& image, const Image& opaqueIcon, POINT& where);
 
-/// A COLORREF as 0x00RRGGBB.
-uint32_t FromColorRef(COLORREF colour);
-
 }  // namespace tarvik::e2e

@@ -4,7 +4,8 @@
 # full suite at 96 dpi, then the layout at 120 and 144 dpi. Everything started here is
 # stopped on the way out.
 #
-#   run-e2e.sh --driver EXE --tarvik EXE --minimal EXE --faulty EXE --prefix DIR --out DIR
+#   run-e2e.sh --driver EXE --tarvik EXE --minimal EXE --faulty EXE --known-answers TSV --prefix DIR --out DIR
+#              [-- DRIVER-ARGUMENTS...]
 set -uo pipefail
 
 . "$(dirname "$0")/wine-display.sh"
@@ -15,13 +16,15 @@ while (($#)); do
     --tarvik) tarvik=$2 ;;
     --minimal) minimal=$2 ;;
     --faulty) faulty=$2 ;;
+    --known-answers) known=$2 ;;
+    --) shift; break ;;
     --prefix) prefix=$2 ;;
     --out) out=$2 ;;
     *) echo "run-e2e: unknown argument $1" >&2; exit 2 ;;
   esac
   shift 2
 done
-for v in driver tarvik minimal faulty prefix out; do
+for v in driver tarvik minimal faulty known prefix out; do
   [ -n "${!v:-}" ] || { echo "run-e2e: --$v is required" >&2; exit 2; }
 done
 for tool in Xvfb wine wineserver; do
@@ -34,8 +37,7 @@ export TARVIK_WINEPREFIX=$prefix WINEPREFIX=$prefix
 mkdir -p "$out"
 scratch=$(mktemp -d)
 cleanup() {
-  wineserver -k 2>/dev/null
-  stop_xvfb
+  stop_wine_display
   rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -54,16 +56,18 @@ run_driver() {
   wineserver -k 2>/dev/null
   wineserver -w
   use_virtual_desktop "$dpi" "$scratch"
-  # A bound for a hang only: every wait inside ends on what it waits for.
-  timeout 900 "$wine_run" "$driver" --tarvik "$(windows_path "$tarvik")" --dpi "$dpi" "$@"
+  # A bound for a hang only: every wait inside ends on what it waits for. The full suite
+  # took over 900 s on a machine shared by five such runs.
+  timeout 2400 "$wine_run" "$driver" --tarvik "$(windows_path "$tarvik")" --dpi "$dpi" "$@" "${extra[@]}"
   rc=$?
   echo "run-e2e: driver at $dpi dpi exited with $rc after $(since "$start") s"
   ((rc == 0)) || status=1
 }
 
+extra=("$@")
 x_pointer=$(windows_path "$e2e_dir/x_pointer.py")
 run_driver 96 --suite full --minimal "$(windows_path "$minimal")" --faulty "$(windows_path "$faulty")" \
-  --x-pointer "$x_pointer" \
+  --known-answers "$(windows_path "$known")" --x-pointer "$x_pointer" \
   --screenshot "$(windows_path "$out/tarvik-96dpi.png")"
 for dpi in 120 144; do
   run_driver $dpi --suite layout --x-pointer "$x_pointer" --screenshot "$(windows_path "$out/tarvik-${dpi}dpi.png")"

@@ -2,7 +2,12 @@
 // come before the system's import libraries, so every call the program makes to these
 // functions comes here; the one TARVIK_FAULT names fails with a last error set, the
 // way the system fails it when memory or handles run out, and the others go through.
+// The others let the driver see what Wine cannot show it: how the form set up its UI
+// state; high contrast, on while the driver holds an event named TarvikTestHighContrast;
+// and the link as an accessibility client in this process reads it, on the thread
+// message TarvikTestCheckLink. The answers are window properties of the form.
 #include <windows.h>
+#include <oleacc.h>
 
 #include <cwchar>
 
@@ -50,6 +55,60 @@ HFONT WINAPI FaultyCreateFontW(int height, int width, int escapement, int orient
                                                                    clip, quality, pitch, face);
 }
 
+BOOL WINAPI FaultySystemParametersInfoW(UINT action, UINT size, void* value, UINT update) {
+  if (action == SPI_GETHIGHCONTRAST) {
+    if (HANDLE on = OpenEventW(SYNCHRONIZE, FALSE, L"TarvikTestHighContrast")) {
+      CloseHandle(on);
+      static_cast<HIGHCONTRASTW*>(value)->dwFlags = HCF_HIGHCONTRASTON;
+      return TRUE;
+    }
+  }
+  return Real<decltype(&SystemParametersInfoW)>(L"user32.dll", "SystemParametersInfoW")(action, size, value, update);
+}
+
+// The link's role, whether its shortcut is "F1" and its name "About" (1 yes, 2 no), as
+// ObjectFromLresult gives the object behind the label's own answer to WM_GETOBJECT.
+void CheckLink() {
+  HWND form = FindWindowW(L"TarvikForm1", nullptr), label = GetDlgItem(form, IDC_LABEL3);
+  const LRESULT answer = SendMessageW(label, WM_GETOBJECT, 0, OBJID_CLIENT);
+  const auto fromLresult = Real<decltype(&ObjectFromLresult)>(L"oleacc.dll", "ObjectFromLresult");
+  IAccessible* link = nullptr;
+  if (answer <= 0 || !fromLresult ||
+      FAILED(fromLresult(answer, __uuidof(IAccessible), 0, reinterpret_cast<void**>(&link)))) {
+    SetPropW(form, L"TarvikTestLinkRole", reinterpret_cast<HANDLE>(-1));
+    return;
+  }
+  VARIANT self{}, role{};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR shortcut = nullptr, name = nullptr;
+  link->get_accRole(self, &role);
+  const bool f1 = link->get_accKeyboardShortcut(self, &shortcut) == S_OK && shortcut && !std::wcscmp(shortcut, L"F1");
+  const bool about = link->get_accName(self, &name) == S_OK && name && !std::wcscmp(name, L"About");
+  const auto freeString = Real<decltype(&SysFreeString)>(L"oleaut32.dll", "SysFreeString");
+  freeString(shortcut);
+  freeString(name);
+  link->Release();
+  SetPropW(form, L"TarvikTestLinkShortcut", reinterpret_cast<HANDLE>(f1 ? 1 : 2));
+  SetPropW(form, L"TarvikTestLinkName", reinterpret_cast<HANDLE>(about ? 1 : 2));
+  SetPropW(form, L"TarvikTestLinkRole", reinterpret_cast<HANDLE>(static_cast<INT_PTR>(role.vt == VT_I4 ? role.lVal : 0)));
+}
+
+// What the form asked of its UI state, kept for the driver: this Wine's DefWindowProc
+// keeps no UI state to query.
+LRESULT WINAPI FaultySendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CHANGEUISTATE && !GetParent(window)) SetPropW(window, L"TarvikTestUiState", reinterpret_cast<HANDLE>(wParam));
+  return Real<decltype(&SendMessageW)>(L"user32.dll", "SendMessageW")(window, message, wParam, lParam);
+}
+
+LRESULT WINAPI FaultyDispatchMessageW(const MSG* msg) {
+  if (!msg->hwnd && msg->message == RegisterWindowMessageW(L"TarvikTestCheckLink")) {
+    CheckLink();
+    return 0;
+  }
+  return Real<decltype(&DispatchMessageW)>(L"user32.dll", "DispatchMessageW")(msg);
+}
+
 }  // namespace
 
 // The names the compiler gives the import pointers of these stdcall functions.
@@ -57,4 +116,8 @@ extern "C" {
 decltype(&RegisterClassExW) imp_RegisterClassExW __asm__("__imp__RegisterClassExW@4") = FaultyRegisterClassExW;
 decltype(&CreateWindowExW) imp_CreateWindowExW __asm__("__imp__CreateWindowExW@48") = FaultyCreateWindowExW;
 decltype(&CreateFontW) imp_CreateFontW __asm__("__imp__CreateFontW@56") = FaultyCreateFontW;
+decltype(&SystemParametersInfoW) imp_SystemParametersInfoW __asm__("__imp__SystemParametersInfoW@16") =
+    FaultySystemParametersInfoW;
+decltype(&DispatchMessageW) imp_DispatchMessageW __asm__("__imp__DispatchMessageW@4") = FaultyDispatchMessageW;
+decltype(&SendMessageW) imp_SendMessageW __asm__("__imp__SendMessageW@16") = FaultySendMessageW;
 }
