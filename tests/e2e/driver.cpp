@@ -37,6 +37,7 @@
 #include "desktop.h"
 #include "known_answers.h"
 #include "pixels.h"
+#include "win32.h"
 #include "tarvik/version.h"
 #include "ui/layout.h"
 #include "ui/scoped_gdi.h"
@@ -79,11 +80,6 @@ DWORD AllowanceMs(size_t units) { return kReactTimeoutMs + static_cast<DWORD>(un
 
 std::vector<test::KnownAnswer> knownAnswers;
 
-std::wstring Wide(const std::string& utf8) {
-  const std::u16string units = test::Utf16(utf8);
-  return {units.begin(), units.end()};
-}
-
 // The independent reference for any text: each unit lowered and put in the ANSI code
 // page by the system, a double-byte code read as the system's signed one, and folded.
 uint32_t ReferenceIdNumber(std::wstring text) {
@@ -99,7 +95,7 @@ uint32_t ReferenceIdNumber(std::wstring text) {
 // The number Text2 must show for the text: the known answer where there is one.
 std::wstring ExpectedNumber(const std::wstring& text) {
   for (const test::KnownAnswer& row : knownAnswers) {
-    if (Wide(row.text) == text && (row.Ascii() || GetACP() == 1252)) return std::to_wstring(row.id);
+    if (test::Wide(row.text) == text && (row.Ascii() || GetACP() == 1252)) return std::to_wstring(row.id);
   }
   return std::to_wstring(ReferenceIdNumber(text));
 }
@@ -738,7 +734,7 @@ void CheckWorkOut(HWND form, int dpi) {
   const auto click = [&] { Click(button); };
 
   for (const test::KnownAnswer& row : knownAnswers) {
-    const std::wstring input = Wide(row.text);
+    const std::wstring input = test::Wide(row.text);
     Context context("Work out on %s (%s: %s)", Quoted(input).c_str(), row.path.c_str(), row.what.c_str());
     // The system's conversion and the table agree where the table's code page is the system's.
     ok(!(row.Ascii() || GetACP() == 1252) || ReferenceIdNumber(input) == row.id,

@@ -177,9 +177,7 @@ class Child {
 #ifdef _WIN32
   // The command-line quoting that CommandLineToArgvW and the C runtime undo.
   static std::wstring Quoted(const std::string& utf8) {
-    std::wstring argument(utf8.size(), L'\0');
-    argument.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), argument.data(),
-                                        static_cast<int>(argument.size())));
+    const std::wstring argument = Wide(utf8);
     if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
     std::wstring quoted = L"\"";
     std::size_t backslashes = 0;

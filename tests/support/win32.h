@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "text_util.h"
 
@@ -19,6 +20,12 @@ inline uint32_t FromColorRef(COLORREF c) {
 
 /// 0x00RRGGBB as a COLORREF.
 inline COLORREF ToColorRef(uint32_t rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+/// Well-formed UTF-8 as Windows' UTF-16.
+inline std::wstring Wide(std::string_view utf8) {
+  const std::u16string units = Utf16(utf8);
+  return {units.begin(), units.end()};
+}
 
 /// A path from the build as Windows spells it. Under Wine the build passes Unix paths,
 /// which only Wine's own function can turn into drive paths; others pass unchanged.
