@@ -140,12 +140,7 @@ mkdir -p "$scratch/gone"
 (cd "$scratch/gone" && rmdir "$scratch/gone" && exec env -u XDG_DATA_HOME HOME="$home" WINEPREFIX="$home/.wine-of-the-user" tarvik --ignored) \
   >"$scratch/launcher.log" 2>&1 &
 launcher=$!
-for _ in $(seq 300); do
-  xwininfo -root -tree 2>/dev/null | grep -q '("tarvik.exe"' && break
-  kill -0 $launcher 2>/dev/null || break
-  sleep 0.5
-done
-if xwininfo -root -tree | grep -q '("tarvik.exe"'; then
+if window_shown tarvik.exe $launcher; then
   echo "the window opened after $(since "$start") s"
   # As the window's close box does: WM_CLOSE to the program's top-level windows.
   WINEPREFIX=$prefix WINEDEBUG=-all wine taskkill /im tarvik.exe >/dev/null

@@ -104,11 +104,7 @@ prepare_prefix "$TMPDIR" && start_xvfb "$TMPDIR" || fail "Wine or Xvfb"
 start=$(now)
 "$wine_run" "$a/tarvik.exe" >"$TMPDIR/window.log" 2>&1 &
 window=$!
-for _ in $(seq 600); do
-  xwininfo -root -tree 2>/dev/null | grep -q '("tarvik.exe"' || ! kill -0 $window 2>/dev/null && break
-  sleep 0.25
-done
-if xwininfo -root -tree | grep -q '("tarvik.exe"'; then
+if window_shown tarvik.exe $window; then
   echo "the signed tarvik.exe opened its window after $(since "$start") s"
   WINEDEBUG=-all wine taskkill /im tarvik.exe >/dev/null
   wait $window || fail "the signed tarvik.exe ended with status $?"

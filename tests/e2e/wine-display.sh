@@ -12,6 +12,19 @@ windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 now() { date +%s.%N; }
 since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; }
 
+# Waits until a top-level window of the program named $1 shows on the display, or the
+# process $2 that is to open it has ended; true if the window showed. 150 s is only the
+# last bound, against a hang.
+window_shown() {
+  local shown="(\"$1\""
+  for _ in $(seq 600); do
+    xwininfo -root -tree 2>/dev/null | grep -qF "$shown" && return 0
+    kill -0 "$2" 2>/dev/null || break
+    sleep 0.25
+  done
+  xwininfo -root -tree 2>/dev/null | grep -qF "$shown"
+}
+
 # Starts Xvfb on a free display, sets DISPLAY and xvfb_pid. $1: a scratch directory.
 start_xvfb() {
   local scratch=$1
