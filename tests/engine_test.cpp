@@ -21,13 +21,16 @@ const auto U16 = test::Widen<char16_t>;
 
 constexpr uint32_t kSignBit = 0x80000000u, kMax = 0x7FFFFFFFu;
 
-std::string Decimal(uint32_t n) {
-  char digits[kMaxUnsignedDigits];
-  return std::string(digits, UnsignedText(n, digits));
-}
-
 // The reference fold over the codes the text layer gives the lower-cased text.
 uint32_t ReferenceFold(const std::u16string& text) { return test::ReferenceFold(text::LowerCase(text), text::CharacterCode); }
+
+// A text of 0 to `longest` units, each drawn by `draw`.
+template <typename Text = std::u16string>
+Text RandomText(std::mt19937& random, int longest, const auto& draw) {
+  Text text(std::uniform_int_distribution<size_t>(0, longest)(random), 0);
+  for (auto& c : text) c = static_cast<typename Text::value_type>(draw());
+  return text;
+}
 
 // The fold's two steps as 32-bit patterns, across every boundary of the sign and the carry.
 TEST(AddWrapped, WrapsAtEveryBoundary) {
@@ -75,11 +78,15 @@ TEST(WrapAroundArithmetic, AgreesWithA64BitReferenceOnRandomValues) {
   }
 }
 
-TEST(UnsignedText, ReadsTheBitPatternAsUnsigned) {
-  struct Case { uint32_t n; const char* text; const char* what; };
+// Each number into a buffer of byte and one of UTF-16 units, filled beforehand, so that
+// a write past the digits shows.
+TEST(UnsignedText, ReadsTheBitPatternAsUnsignedAndWritesTheDigitsAlone) {
+  struct Case { uint32_t n; std::string_view text; const char* what; };
   const Case cases[] = {
       {0, "0", "zero has one digit"},
       {7, "7", "no leading zeros"},
+      {10, "10", "the first two digits"},
+      {1000000000, "1000000000", "the first ten digits"},
       {kMax, "2147483647", "largest positive"},
       {kSignBit, "2147483648", "sign bit alone"},
       {0x80000001, "2147483649", "just above 2^31"},
@@ -89,7 +96,16 @@ TEST(UnsignedText, ReadsTheBitPatternAsUnsigned) {
       {0xBB9AC9FF, "3147483647", "just below a billion boundary"},
       {0xD9682F00, "3647483648", "leading zero in the low part"},
   };
-  for (const Case& c : cases) EXPECT_EQ(Decimal(c.n), c.text) << c.what << ": n = " << c.n;
+  for (const Case& c : cases) {
+    char bytes[kMaxUnsignedDigits + 1];
+    char16_t units[kMaxUnsignedDigits + 1];
+    std::fill(std::begin(bytes), std::end(bytes), '#');
+    std::fill(std::begin(units), std::end(units), u'#');
+    const size_t count = UnsignedText(c.n, bytes);
+    EXPECT_EQ(std::string_view(bytes, count), c.text) << c.what << ": n = " << c.n;
+    EXPECT_EQ(std::u16string_view(units, UnsignedText(c.n, units)), U16(c.text)) << c.what << ": n = " << c.n;
+    EXPECT_TRUE(bytes[count] == '#' && units[count] == u'#') << c.n << ": wrote past its digits";
+  }
 }
 
 // The table's rows in ASCII, whose codes every code page shares (the others are the text
@@ -108,10 +124,9 @@ TEST(WorkOutIdNumber, AgreesWithAReferenceFoldOnRandomAsciiTexts) {
   // Printable ASCII has the same code in every ANSI code page, and only A-Z change
   // case, so the reference needs nothing from the text layer here.
   std::mt19937 random(101);
-  std::uniform_int_distribution<int> length(0, 80), printable(0x20, 0x7E);
+  std::uniform_int_distribution<int> printable(0x20, 0x7E);
   for (int i = 0; i < 3000; ++i) {
-    std::string address(static_cast<size_t>(length(random)), ' ');
-    for (char& c : address) c = static_cast<char>(printable(random));
+    const std::string address = RandomText<std::string>(random, 80, [&] { return printable(random); });
     ASSERT_EQ(Narrow(WorkOutIdNumber(U16(address))), std::to_string(test::ReferenceFoldOfAscii(address)))
         << "address \"" << address << '"';
   }
@@ -121,12 +136,10 @@ TEST(WorkOutIdNumber, AgreesWithAReferenceFoldOnRandomUnicodeTexts) {
   // Any UTF-16 unit, lone surrogate halves included: the engine must fold whatever
   // the text layer reports, and render it unsigned.
   std::mt19937 random(7);
-  std::uniform_int_distribution<int> length(0, 40), unit(0, 0xFFFF);
+  std::uniform_int_distribution<int> unit(0, 0xFFFF);
   for (int i = 0; i < 2000; ++i) {
-    std::u16string address(static_cast<size_t>(length(random)), u' ');
-    for (char16_t& c : address) c = static_cast<char16_t>(unit(random));
-    const std::string expected = std::to_string(ReferenceFold(address));
-    ASSERT_EQ(Narrow(WorkOutIdNumber(address)), expected) << "text number " << i;
+    const std::u16string address = RandomText(random, 40, [&] { return unit(random); });
+    ASSERT_EQ(Narrow(WorkOutIdNumber(address)), std::to_string(ReferenceFold(address))) << "text number " << i;
   }
 }
 
@@ -135,25 +148,19 @@ TEST(IdFold, PiecesSplitAnywhereFoldLikeTheWholeText) {
   // for one text serve the next; any units, surrogate halves split between pieces too.
   // Long enough texts that pieces of bytes reach past the widening buffer's 256.
   std::mt19937 random(2026);
-  std::uniform_int_distribution<int> length(0, 700), unit(0, 0xFFFF), ascii(0, 0x7F);
+  std::uniform_int_distribution<int> unit(0, 0xFFFF), ascii(0, 0x7F);
   IdFold fold;
   for (int i = 0; i < 2000; ++i) {
-    std::u16string address(static_cast<size_t>(length(random)), u' ');
     // Even texts are ASCII; odd ones any units, or ASCII with a few others among it.
-    for (char16_t& c : address) {
-      c = static_cast<char16_t>(i % 2 == 0 || (i % 4 == 3 && random() % 16) ? ascii(random) : unit(random));
-    }
-    std::u16string pieces = address;
+    std::u16string address = RandomText(
+        random, 700, [&] { return i % 2 == 0 || (i % 4 == 3 && random() % 16) ? ascii(random) : unit(random); });
     const std::string bytes(address.begin(), address.end());  // the ASCII texts as bytes
     fold.Restart();
-    for (size_t start = 0, piece = 0; start < pieces.size(); ++piece) {
-      const size_t size = std::uniform_int_distribution<size_t>(0, pieces.size() - start)(random);
+    for (size_t start = 0, piece = 0; start < address.size(); ++piece) {
+      const size_t size = std::uniform_int_distribution<size_t>(0, address.size() - start)(random);
       // ASCII texts alternate between units and bytes, piece by piece.
-      if (i % 2 == 0 && piece % 2 == 1) {
-        fold.AddAscii(bytes.data() + start, size);
-      } else {
-        fold.Add(pieces.data() + start, size);
-      }
+      if (i % 2 == 0 && piece % 2 == 1) fold.AddAscii(bytes.data() + start, size);
+      else fold.Add(address.data() + start, size);
       start += size;
     }
     const uint32_t expected = ReferenceFold(address);
@@ -219,19 +226,6 @@ TEST(IdFold, AsciiRunsFoldLikeTheReferenceAndStopAtALineEndOrANonAsciiByte) {
     fold.Restart();
     ASSERT_EQ(fold.AddAsciiRun(bytes, bytes + size), bytes + kept) << "text number " << i;
     ASSERT_EQ(fold.Value(), ReferenceFold(U16(std::string_view(bytes, kept)))) << "text number " << i;
-  }
-}
-
-TEST(UnsignedText, WritesTheDigitsAndNothingMore) {
-  struct Case { uint32_t n; std::string_view text; };
-  const Case cases[] = {{0, "0"}, {9, "9"}, {10, "10"}, {1000000000, "1000000000"}, {4294967295, "4294967295"}};
-  for (const Case& c : cases) {
-    char16_t wide[kMaxUnsignedDigits + 1];
-    std::fill(std::begin(wide), std::end(wide), u'#');
-    const size_t count = UnsignedText(c.n, wide);
-    EXPECT_EQ(std::u16string_view(wide, count), U16(c.text)) << c.n;
-    EXPECT_EQ(wide[count], u'#') << c.n << ": wrote past its digits";
-    EXPECT_EQ(Decimal(c.n), c.text) << c.n;
   }
 }
 

@@ -21,20 +21,31 @@ std::string UnitName(char16_t unit) { return Hex(std::u16string_view(&unit, 1));
 // On Windows the answers are the system's, so each suite first makes sure it runs under
 // the code page its expectations belong to (CTest picks it through Wine's locale).
 // Elsewhere the layer always behaves as code page 1252.
-class TextTest : public testing::Test {
+template <unsigned kCodePage>
+class InCodePage : public testing::Test {
  protected:
-  explicit TextTest(unsigned codePage) : codePage_(codePage) {}
-
   void SetUp() override {
 #ifdef _WIN32
-    ASSERT_EQ(GetACP(), codePage_) << "these cases are code page " << codePage_
+    ASSERT_EQ(GetACP(), kCodePage) << "these cases are code page " << kCodePage
                                    << "'s; Wine takes the code page from LC_ALL / LANG";
 #endif
   }
-
- private:
-  unsigned codePage_;
 };
+using CodePage1252 = InCodePage<1252>;
+
+void ExpectLowerCase(const std::u16string& text, const std::u16string& lower, const char* what) {
+  EXPECT_EQ(LowerCase(text), lower) << what << ": input " << Hex(text) << "\nexpected " << Hex(lower) << "\ngot "
+                                    << Hex(LowerCase(text));
+}
+
+struct CodeCase {
+  char16_t unit;
+  int32_t code;
+  const char* what;
+};
+void ExpectCodes(std::initializer_list<CodeCase> cases) {
+  for (const CodeCase& c : cases) EXPECT_EQ(CharacterCode(c.unit), c.code) << c.what << ": input " << UnitName(c.unit);
+}
 
 // The fold's code of a unit, from a table or a cache, against the code of its lower
 // case, for every unit: converted first, hit in the cache, and again after another unit
@@ -51,11 +62,6 @@ void ExpectLowerCodesOfEveryUnit() {
     }
   }
 }
-
-class CodePage1252 : public TextTest {
- protected:
-  CodePage1252() : TextTest(1252) {}
-};
 
 TEST_F(CodePage1252, LowerCaseMapsEachUnitByTheSystemsRules) {
   // Expected lower cases are Unicode's simple lower-case mappings.
@@ -85,18 +91,13 @@ TEST_F(CodePage1252, LowerCaseMapsEachUnitByTheSystemsRules) {
   };
   std::u16string all, allLower;
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    const std::u16string lower = LowerCase(std::u16string(1, c.unit));
-    EXPECT_EQ(lower, std::u16string(1, c.lower))
-        << "input " << UnitName(c.unit) << ", expected " << UnitName(c.lower) << ", got " << Hex(lower);
+    ExpectLowerCase(std::u16string(1, c.unit), std::u16string(1, c.lower), c.what);
     all += c.unit;
     allLower += c.lower;
   }
   // The same units in one text (the low half before the high one, so they make no
   // pair): a text is lowered unit by unit, nothing shifts.
-  const std::u16string lower = LowerCase(all);
-  EXPECT_EQ(lower, allLower) << "input " << Hex(all) << "\nexpected " << Hex(allLower)
-                             << "\ngot " << Hex(lower);
+  ExpectLowerCase(all, allLower, "all of them in one text");
 }
 
 TEST_F(CodePage1252, LowerCaseKeepsLengthAndEverythingButLetters) {
@@ -108,19 +109,13 @@ TEST_F(CodePage1252, LowerCaseKeepsLengthAndEverythingButLetters) {
       {std::u16string(u"A\0B", 3), std::u16string(u"a\0b", 3), "a NUL does not end the text"},
       {u"\u00C9COLE 1\u20AC", u"\u00E9cole 1\u20AC", "Latin-1 capital, digit and euro sign"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    const std::u16string lower = LowerCase(c.text);
-    EXPECT_EQ(lower, c.lower) << "input " << Hex(c.text) << "\nexpected " << Hex(c.lower)
-                              << "\ngot " << Hex(lower);
-  }
+  for (const Case& c : cases) ExpectLowerCase(c.text, c.lower, c.what);
 }
 
 TEST_F(CodePage1252, CharacterCodeFollowsTheCodePageAndItsBestFit) {
   // Expected codes from Microsoft's code page 1252 table and its best-fit table
   // (bestfit1252.txt); whatever neither lists becomes '?', 63.
-  struct Case { char16_t unit; int32_t code; const char* what; };
-  const Case cases[] = {
+  ExpectCodes({
       {u'a', 97, "ASCII letter"},
       {u'@', 64, "ASCII punctuation"},
       {0x0000, 0, "NUL"},
@@ -148,11 +143,7 @@ TEST_F(CodePage1252, CharacterCodeFollowsTheCodePageAndItsBestFit) {
       {0xDBFF, 63, "last high surrogate half"},
       {0xDC00, 63, "first low surrogate half"},
       {0xDFFF, 63, "last low surrogate half"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    EXPECT_EQ(CharacterCode(c.unit), c.code) << "input " << UnitName(c.unit);
-  }
+  });
 }
 
 TEST_F(CodePage1252, EveryByteIsTheCodeOfTheUnitItStandsFor) {
@@ -198,24 +189,16 @@ TEST_F(CodePage1252, IdNumbersOfNonAsciiAddressesUseTheseCodes) {
 
 #ifdef _WIN32
 
-class DoubleByteCodePage : public TextTest {
- protected:
-  DoubleByteCodePage() : TextTest(932) {}
-};
+using DoubleByteCodePage = InCodePage<932>;
 
 TEST_F(DoubleByteCodePage, CodesAreSignedSixteenBitValues) {
   // Expected codes from Microsoft's code page 932 (Shift JIS) table.
-  struct Case { char16_t unit; int32_t code; const char* what; };
-  const Case cases[] = {
+  ExpectCodes({
       {u'a', 97, "ASCII is one byte"},
       {0xFF71, 177, "half-width katakana a: one byte 0xB1, positive"},
       {0x3042, -32096, "hiragana a, 0x82A0: the lead byte's top bit makes it negative"},
       {0x4E00, -30486, "CJK ideograph one, 0x88EA"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    EXPECT_EQ(CharacterCode(c.unit), c.code) << "input " << UnitName(c.unit);
-  }
+  });
 }
 
 TEST_F(DoubleByteCodePage, FoldCodesAreTheCodesOfTheLowerCase) { ExpectLowerCodesOfEveryUnit(); }

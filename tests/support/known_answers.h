@@ -3,8 +3,8 @@
 // each entry point is held to the same rows; the rows say which path they exercise.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,21 +26,14 @@ struct KnownAnswer {
 /// The rows of the table at `path` (lines split by tabs; '#' starts a comment line);
 /// none if it cannot be read, which every reader treats as a failure.
 inline std::vector<KnownAnswer> ReadKnownAnswers(const std::string& path) {
-  const std::string table = FileBytes(path);
+  std::istringstream table(FileBytes(path));
   std::vector<KnownAnswer> rows;
-  for (std::string_view rest = table; !rest.empty();) {
-    const std::string_view line = rest.substr(0, rest.find('\n'));
-    rest.remove_prefix(std::min(rest.size(), line.size() + 1));
+  for (std::string id, line; std::getline(table, line);) {
     if (line.empty() || line.starts_with('#')) continue;
-    std::string_view field[4];
-    std::size_t start = 0;
-    for (int k = 0; k < 4; ++k) {
-      const std::size_t tab = k < 3 ? line.find('\t', start) : line.size();
-      field[k] = line.substr(start, tab - start);
-      start = tab + 1;
-    }
-    rows.push_back({static_cast<uint32_t>(std::stoul(std::string(field[0]))), std::string(field[1]),
-                    std::string(field[2]), std::string(field[3])});
+    std::istringstream fields(line);
+    KnownAnswer& row = rows.emplace_back();
+    std::getline(std::getline(std::getline(std::getline(fields, id, '\t'), row.text, '\t'), row.path, '\t'), row.what);
+    row.id = static_cast<uint32_t>(std::stoul(id));
   }
   return rows;
 }

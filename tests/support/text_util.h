@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace tarvik::test {
 
@@ -58,26 +59,19 @@ inline std::u16string Utf16(std::string_view utf8) {
   return units;
 }
 
-/// Bytes as "E2 82 AC".
-inline std::string Hex(std::string_view bytes) {
+/// Bytes as "[E2 82 AC]", UTF-16 units as "[U+20AC U+0041]".
+template <typename Char>
+std::string Hex(std::basic_string_view<Char> units) {
   std::string text;
-  for (const char byte : bytes) {
-    char spelt[4];
-    std::snprintf(spelt, sizeof spelt, text.empty() ? "%02X" : " %02X", static_cast<unsigned char>(byte));
-    text += spelt;
-  }
-  return "[" + text + "]";
-}
-
-/// UTF-16 units as "U+20AC U+0041".
-inline std::string Hex(std::u16string_view units) {
-  std::string text;
-  for (const char16_t unit : units) {
+  for (const Char unit : units) {
     char spelt[8];
-    std::snprintf(spelt, sizeof spelt, text.empty() ? "U+%04X" : " U+%04X", static_cast<unsigned>(unit));
+    std::snprintf(spelt, sizeof spelt, sizeof(Char) == 1 ? "%s%02X" : "%sU+%04X", text.empty() ? "" : " ",
+                  static_cast<unsigned>(static_cast<std::make_unsigned_t<Char>>(unit)));
     text += spelt;
   }
   return "[" + text + "]";
 }
+inline std::string Hex(std::string_view bytes) { return Hex<char>(bytes); }
+inline std::string Hex(std::u16string_view units) { return Hex<char16_t>(units); }
 
 }  // namespace tarvik::test
