@@ -14,10 +14,8 @@ fi
 deb=$(readlink -f "$1")
 zip=$(readlink -f "$2")
 
-failures=0
-fail() { echo "packages: FAIL: $*" >&2; failures=$((failures + 1)); }
-# check WHAT EXPECTED ACTUAL
-check() { [ "$2" = "$3" ] || fail "$1: expected $(printf %q "$2"), got $(printf %q "$3")"; }
+name=packages
+. "$root/tests/support/checks.sh"
 
 # Wine keeps its server's directory in TMPDIR: in the scratch directory, it goes with it.
 scratch=$(mktemp -d)
@@ -96,12 +94,12 @@ elif command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
   sudo=sudo
 else
   echo "packages: SKIPPED installing the .deb: that needs root, or sudo without a password"
-  exit $((failures > 0))
+  finish
 fi
 
 if dpkg-query -W -f='${Status}' tarvik 2>/dev/null | grep -q 'ok installed'; then
   echo "packages: SKIPPED installing the .deb: a tarvik package is installed already, which the test would remove"
-  exit $((failures > 0))
+  finish
 fi
 
 echo "== the Debian package, installed"
@@ -139,22 +137,7 @@ start=$(now)
 mkdir -p "$scratch/gone"
 (cd "$scratch/gone" && rmdir "$scratch/gone" && exec env -u XDG_DATA_HOME HOME="$home" WINEPREFIX="$home/.wine-of-the-user" tarvik --ignored) \
   >"$scratch/launcher.log" 2>&1 &
-launcher=$!
-if window_shown tarvik.exe $launcher; then
-  echo "the window opened after $(since "$start") s"
-  # As the window's close box does: WM_CLOSE to the program's top-level windows.
-  WINEPREFIX=$prefix WINEDEBUG=-all wine taskkill /im tarvik.exe >/dev/null
-  for _ in $(seq 60); do kill -0 $launcher 2>/dev/null || break; sleep 0.5; done
-  if kill -0 $launcher 2>/dev/null; then
-    fail "tarvik did not end when its window was closed"
-    kill $launcher
-  fi
-  wait $launcher
-  check "the launcher's status once the window closed" 0 $?
-else
-  fail "no tarvik window within $(since "$start") s"
-  cat "$scratch/launcher.log" >&2
-fi
+WINEPREFIX=$prefix opens_and_closes "the launcher" $! "$scratch/launcher.log"
 [ -e "$prefix/drive_c/windows/Fonts/sserife.fon" ] || fail "the launcher's prefix lacks Wine's fonts"
 # Nothing else in the home directory: no ~/.wine, no menu entries of Wine's.
 check "what the launcher made in the home directory" $'.local\n.local/share\n.local/share/tarvik' \
@@ -166,5 +149,4 @@ left=$(dpkg-deb -c "$deb" | awk '{ print substr($6, 2) }' | grep -v '/$' | while
 check "files left after removal" "" "$left"
 for dir in /usr/lib/tarvik /usr/share/doc/tarvik; do [ ! -e $dir ] || fail "$dir is left after removal"; done
 
-((failures == 0)) && echo "packages: all passed" || echo "packages: $failures failed" >&2
-exit $((failures > 0))
+finish

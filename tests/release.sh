@@ -15,8 +15,8 @@ cd "$tarvik_root"
 tarvik_interruptible release
 objdump=i686-w64-mingw32-objdump
 
-failures=0
-fail() { echo "release: FAIL: $*" >&2; failures=$((failures + 1)); }
+name=release
+. "$tarvik_root/tests/support/checks.sh"
 sums() { (cd "$a" && sha256sum -c --quiet SHA256SUMS) || fail "SHA256SUMS of the $1 release does not check"; }
 
 # copy DIR [git]: the tracked files as they are in the working tree, with the history if asked.
@@ -103,15 +103,7 @@ export WINEPREFIX=$tarvik_root/build/windows/wineprefix
 prepare_prefix "$TMPDIR" && start_xvfb "$TMPDIR" || fail "Wine or Xvfb"
 start=$(now)
 "$wine_run" "$a/tarvik.exe" >"$TMPDIR/window.log" 2>&1 &
-window=$!
-if window_shown tarvik.exe $window; then
-  echo "the signed tarvik.exe opened its window after $(since "$start") s"
-  WINEDEBUG=-all wine taskkill /im tarvik.exe >/dev/null
-  wait $window || fail "the signed tarvik.exe ended with status $?"
-else
-  cat "$TMPDIR/window.log" >&2; fail "the signed tarvik.exe opened no window"
-fi
+opens_and_closes "the signed tarvik.exe" $! "$TMPDIR/window.log"
 stop_wine_display
 
-((failures == 0)) && echo "release: all passed" || echo "release: $failures failed" >&2
-exit $((failures > 0))
+finish
