@@ -143,19 +143,15 @@ try {
     Array.from({ length: random(i % 3 ? 40 : 120) }, () => (i % 3 ? pool : ascii)[random(i % 3 ? pool.length : ascii.length)]).join(""));
   const big = "John.Smith@Hotmail.com ÀÉ€ あ ".repeat(40000).slice(0, 1 << 20);
   const expected = execFileSync(tarvikId, { input: [...texts, big, "a?b"].join("\n") + "\n" }).toString().split("\n");
+  // Last, an unpaired surrogate, which UTF-8 cannot carry to tarvik-id: it has no code
+  // either, '?', as in the text after the 1 MiB one.
   const actual = await page.evaluate(texts => texts.map(text => {
     document.getElementById("Text1").value = text;
     document.getElementById("Command1").click();
     return document.getElementById("Text2").value;
-  }), texts);
+  }), [...texts, "a\uD83Db"]);
   texts.forEach((text, i) => { same(`generated ${JSON.stringify(text)}`, expected[i], actual[i]); ran++; });
-
-  // An unpaired surrogate, which UTF-8 cannot carry to tarvik-id, has no code either: '?'.
-  same("a lone surrogate", expected[texts.length + 1], await page.evaluate(() => {
-    document.getElementById("Text1").value = "a\uD83Db";
-    document.getElementById("Command1").click();
-    return document.getElementById("Text2").value;
-  }));
+  same("a lone surrogate", expected[texts.length + 1], actual[texts.length]);
 
   // 1 MiB in the e-mail box, a real click, and the page's own measure of it.
   await page.locator("#Text1").evaluate((e, text) => { e.value = text; }, big);
