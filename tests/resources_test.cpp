@@ -69,11 +69,11 @@ using Catalogue = std::vector<std::pair<int, WORD>>;
 
 size_t AlignToDword(size_t offset) { return (offset + 3) & ~size_t{3}; }
 
-// Appends the node of the VS_VERSIONINFO tree at `offset`, then its children, depth first,
-// each as its key after its parents' and its value: text (type 1) in quotes, terminator
-// and all, anything else in hexadecimal. False if a node runs past its parent.
+// Lists the node of the VS_VERSIONINFO tree at `offset`, then its children, depth first,
+// a line each: its key after its parents' and its value, text (type 1) in quotes,
+// terminator and all, anything else in hexadecimal. False if a node runs past its parent.
 bool ListVersionNode(const std::vector<uint8_t>& block, size_t offset, size_t end, std::wstring path,
-                     std::vector<std::wstring>& lines) {
+                     std::wstring& listing) {
   const size_t length = ReadAt<WORD>(block, offset), valueLength = ReadAt<WORD>(block, offset + 2);
   const bool text = ReadAt<WORD>(block, offset + 4) == 1;
   if (length < 6 || offset + length > end) return false;
@@ -84,10 +84,10 @@ bool ListVersionNode(const std::vector<uint8_t>& block, size_t offset, size_t en
   const size_t valueEnd = at + (text ? 2 * valueLength : valueLength);
   if (valueEnd > end) return false;
   const uint8_t* value = block.data() + at;
-  lines.push_back(path + L" " + (text ? L'"' + std::wstring(reinterpret_cast<const wchar_t*>(value), valueLength) + L'"'
-                                      : Hex(value, valueLength)));
+  listing += path + L" " + (text ? L'"' + std::wstring(reinterpret_cast<const wchar_t*>(value), valueLength) + L'"'
+                                 : Hex(value, valueLength)) + L'\n';
   for (at = AlignToDword(valueEnd); at < end; at = AlignToDword(at + ReadAt<WORD>(block, at))) {
-    if (!ListVersionNode(block, at, end, path + L"/", lines)) return false;
+    if (!ListVersionNode(block, at, end, path + L"/", listing)) return false;
   }
   return true;
 }
@@ -127,13 +127,13 @@ TEST_F(ProgramResources, VersionResourceIsOneSpanishBlockOfUnicodeStrings) {
 
   // The raw tree, because the API hides the order, the types and any extra entries.
   const std::wstring table = L"VS_VERSION_INFO/StringFileInfo/0C0A04B0";
-  std::vector<std::wstring> expected = {L"VS_VERSION_INFO " + Hex(&kFixed, sizeof kFixed),
-                                        L"VS_VERSION_INFO/StringFileInfo \"\"", table + L" \"\""};
-  for (const auto& [key, text] : kVersionStrings) expected.push_back(table + L'/' + key + L" \"" + text + L'\0' + L'"');
-  expected.push_back(L"VS_VERSION_INFO/VarFileInfo \"\"");
-  expected.push_back(L"VS_VERSION_INFO/VarFileInfo/Translation " + Hex(kTranslation, sizeof kTranslation));
+  std::wstring expected = L"VS_VERSION_INFO " + Hex(&kFixed, sizeof kFixed) + L'\n';
+  expected += L"VS_VERSION_INFO/StringFileInfo \"\"\n" + table + L" \"\"\n";
+  for (const auto& [key, text] : kVersionStrings) expected += table + L'/' + key + L" \"" + text + L'\0' + L"\"\n";
+  expected += L"VS_VERSION_INFO/VarFileInfo \"\"\nVS_VERSION_INFO/VarFileInfo/Translation " +
+              Hex(kTranslation, sizeof kTranslation) + L'\n';
   const std::vector<uint8_t> block = resources_.Data(RT_VERSION, 1, kSpanishModern);
-  std::vector<std::wstring> listed;
+  std::wstring listed;
   EXPECT_TRUE(ListVersionNode(block, 0, block.size(), L"", listed)) << "malformed, " << block.size() << " bytes";
   EXPECT_EQ(listed, expected);
 }
@@ -149,21 +149,21 @@ TEST_F(ProgramResources, ManifestAsksForCommonControls6) {
   ASSERT_TRUE(ParseManifest(xml, elements)) << "unbalanced or malformed XML:\n" << xml;
 
   // Each element with its attributes in name order, and its text if it has any.
-  const std::vector<std::string> expected = {
-      R"(assembly manifestVersion="1.0" xmlns="urn:schemas-microsoft-com:asm.v1")",
+  const std::string expected =
+      R"(assembly manifestVersion="1.0" xmlns="urn:schemas-microsoft-com:asm.v1")" "\n"
       R"(assembly/assemblyIdentity name="Velloran.Ulvane.tarvik6" processorArchitecture="x86" type="win32" version=")" +
-          DottedVersion() + '"',
-      "assembly/description MSN Messenger id number",
-      "assembly/dependency",
-      "assembly/dependency/dependentAssembly",
+      DottedVersion() + "\"\n"
+      "assembly/description MSN Messenger id number\n"
+      "assembly/dependency\n"
+      "assembly/dependency/dependentAssembly\n"
       R"(assembly/dependency/dependentAssembly/assemblyIdentity language="*" name="Microsoft.Windows.Common-Controls")"
-      R"( processorArchitecture="X86" publicKeyToken="6595b64144ccf1df" type="win32" version="6.0.0.0")",
-  };
-  std::vector<std::string> shown;
+      R"( processorArchitecture="X86" publicKeyToken="6595b64144ccf1df" type="win32" version="6.0.0.0")" "\n";
+  std::string shown;
   for (const XmlElement& element : elements) {
-    shown.push_back(element.path);
-    for (const auto& [name, value] : element.attributes) shown.back() += " " + name + "=\"" + value + '"';
-    if (element.text.find_first_not_of(" \t\r\n") != std::string::npos) shown.back() += " " + element.text;
+    shown += element.path;
+    for (const auto& [name, value] : element.attributes) shown += " " + name + "=\"" + value + '"';
+    if (element.text.find_first_not_of(" \t\r\n") != std::string::npos) shown += " " + element.text;
+    shown += '\n';
   }
   EXPECT_EQ(shown, expected) << "expected exactly these elements in:\n" << xml;
 }
@@ -206,6 +206,11 @@ struct GroupIconEntry {
 };
 #pragma pack(pop)
 static_assert(sizeof(GroupIconEntry) == 14);
+
+void PrintTo(const GroupIconEntry& e, std::ostream* out) {
+  *out << "image " << e.id << ", " << int{e.width} << "x" << int{e.height} << ", " << int{e.colourCount} << " colours ("
+       << int{e.reserved} << "), " << e.planes << " planes, " << e.bitCount << " bits, " << e.bytesInRes << " bytes";
+}
 
 // The design's images as the group lists them, in its order: 256 colours or more (0),
 // one plane, and their sizes in bytes to come from the images themselves.
