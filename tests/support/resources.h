@@ -39,8 +39,7 @@ class ModuleResources {
   std::vector<uint8_t> Data(LPCWSTR type, int id, WORD language = kNeutral) const {
     const HRSRC found = module_ ? FindResourceExW(Module(), type, MAKEINTRESOURCEW(id), language) : nullptr;
     const auto* bytes = found ? static_cast<const uint8_t*>(LockResource(LoadResource(Module(), found))) : nullptr;
-    if (!bytes) return {};
-    return {bytes, bytes + SizeofResource(Module(), found)};
+    return bytes ? std::vector<uint8_t>(bytes, bytes + SizeofResource(Module(), found)) : std::vector<uint8_t>();
   }
 
   /// The manifest, type 24 id 1, in the neutral language.
