@@ -41,8 +41,9 @@ class Dib {
     return bits_[static_cast<size_t>(y) * width_ + x] & 0xFFFFFF;
   }
   std::vector<uint32_t> Pixels() const {
-    std::vector<uint32_t> pixels;
-    for (int i = 0; i < width_ * height_; ++i) pixels.push_back(At(i % width_, i / width_));
+    GdiFlush();
+    std::vector<uint32_t> pixels(bits_, bits_ + static_cast<size_t>(width_) * height_);
+    for (uint32_t& p : pixels) p &= 0xFFFFFF;
     return pixels;
   }
 
