@@ -7,126 +7,81 @@
 # each of which XP has; anything newer is looked up at run time.
 #   cmake -DOBJDUMP=... -DEXE=... [-DCONSOLE=ON] [-DDLLS=a.dll,b.dll] [-DMAX_BYTES=n] [-DXP=ON] -P pe_check.cmake
 cmake_minimum_required(VERSION 3.25)
-execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "${OBJDUMP} -p ${EXE} failed (${rc})")
-endif()
-set(failures "")
-macro(expect regex what)
-  if(NOT dump MATCHES "${regex}")
+execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump COMMAND_ERROR_IS_FATAL ANY)
+# Semicolons would split the lists made of its lines.
+string(REPLACE ";" "," dump "${dump}")
+
+# Each check: what it means if it fails, then the condition as if() takes it.
+macro(check what)
+  if(NOT (${ARGN}))
     string(APPEND failures "\n  ${what}")
   endif()
 endmacro()
-expect("file format pei-i386" "not an i386 PE image")
-expect("Magic[ \t]+010b" "not PE32 (32-bit)")
-if(CONSOLE)
-  expect("Subsystem[ \t]+00000003" "not a console program")
-else()
-  expect("Subsystem[ \t]+00000002" "not a window (GUI) program")
-endif()
-expect("DllCharacteristics[^\n]*\n([ \t]+[A-Z_]+\n)*[ \t]+DYNAMIC_BASE" "DllCharacteristics lacks DYNAMIC_BASE")
-expect("DllCharacteristics[^\n]*\n([ \t]+[A-Z_]+\n)*[ \t]+NX_COMPAT" "DllCharacteristics lacks NX_COMPAT")
-expect("DllCharacteristics[^\n]*\n([ \t]+[A-Z_]+\n)*[ \t]+NO_SEH" "DllCharacteristics lacks NO_SEH")
-expect("DllCharacteristics[^\n]*\n([ \t]+[A-Z_]+\n)*[ \t]+TERMINAL_SERVICE_AWARE" "DllCharacteristics lacks TERMINAL_SERVICE_AWARE")
+
+check("not an i386 PE image" dump MATCHES "file format pei-i386")
+check("not PE32 (32-bit)" dump MATCHES "Magic[ \t]+010b")
+check("not a console program" NOT CONSOLE OR dump MATCHES "Subsystem[ \t]+00000003")
+check("not a window (GUI) program" CONSOLE OR dump MATCHES "Subsystem[ \t]+00000002")
+foreach(flag DYNAMIC_BASE NX_COMPAT NO_SEH TERMINAL_SERVICE_AWARE)
+  check("DllCharacteristics lacks ${flag}" dump MATCHES "DllCharacteristics[^\n]*\n([ \t]+[A-Z_]+\n)*[ \t]+${flag}")
+endforeach()
 # Without relocations the loader cannot move the image, whatever DYNAMIC_BASE says.
-expect("Entry 5 [0-9a-f]+ 0*[1-9a-f][0-9a-f]* Base Relocation" "no .reloc")
-if(dump MATCHES "relocations stripped")
-  string(APPEND failures "\n  the relocations are stripped")
-endif()
+check("no .reloc" dump MATCHES "Entry 5 [0-9a-f]+ 0*[1-9a-f][0-9a-f]* Base Relocation")
+check("the relocations are stripped" NOT dump MATCHES "relocations stripped")
+file(SIZE ${EXE} size)
+# What a program links beyond what it does is paid for by every user at every start
+# (a link map beside tarvik.exe shows where).
+check("${size} bytes, more than ${MAX_BYTES}" NOT MAX_BYTES OR NOT size GREATER MAX_BYTES)
 
 set(system kernel32.dll user32.dll gdi32.dll comctl32.dll msvcrt.dll advapi32.dll shell32.dll ole32.dll
     oleaut32.dll uxtheme.dll shlwapi.dll comdlg32.dll)
 if(DLLS)
   string(REPLACE "," ";" system "${DLLS}")
 endif()
-string(REGEX MATCHALL "DLL Name: [^\n]+" dlls "${dump}")
-if(NOT dlls)
-  string(APPEND failures "\n  no import table")
-endif()
-foreach(line IN LISTS dlls)
-  string(REPLACE "DLL Name: " "" dll "${line}")
-  string(TOLOWER "${dll}" lower)
-  if(lower MATCHES "^(libgcc|libstdc\\+\\+|libwinpthread)")
-    string(APPEND failures "\n  ${dll} is MinGW's runtime, which must be linked in statically")
-  elseif(NOT lower IN_LIST system)
-    string(APPEND failures "\n  ${dll} is not a Windows system DLL it may import")
-  endif()
+set(runtime "^(libgcc|libstdc[+][+]|libwinpthread)")
+# The imports as dll:function, each DLL in lower case: objdump lists a DLL's functions
+# under its name, a line of address, hint and name each, up to a blank line.
+string(REGEX MATCHALL "DLL Name: [^\n]+(\n[^\n]+)*" blocks "${dump}")
+check("no import table" blocks)
+foreach(block IN LISTS blocks)
+  string(REGEX MATCH "DLL Name: ([^\n]+)" name "${block}")
+  string(TOLOWER "${CMAKE_MATCH_1}" dll)
+  check("${dll} is MinGW's runtime, which must be linked in statically" NOT dll MATCHES "${runtime}")
+  check("${dll} is not a Windows system DLL it may import" dll IN_LIST system OR dll MATCHES "${runtime}")
+  string(REGEX MATCHALL "\t[0-9a-f]+\t +[0-9]+ +[A-Za-z_0-9@]+\n" functions "${block}\n")
+  list(TRANSFORM functions REPLACE "^.* ([^ ]+)\n$" "${dll}:\\1")
+  list(APPEND imports ${functions})
 endforeach()
-# A window's start-up prepares the common controls through comctl32's
-# InitCommonControls: the functions objdump lists under that DLL, up to the blank line
-# that ends them.
-if(NOT CONSOLE)
-  string(TOLOWER "${dump}" lower_dump)
-  string(FIND "${lower_dump}" "dll name: comctl32.dll\n" at)
-  set(comctl32 "")
-  if(at GREATER -1)
-    string(SUBSTRING "${dump}" ${at} -1 comctl32)
-    string(FIND "${comctl32}" "\n\n" end)
-    string(SUBSTRING "${comctl32}" 0 ${end} comctl32)
-  endif()
-  if(NOT comctl32 MATCHES "[ \t]InitCommonControls(\n|$)")
-    string(APPEND failures "\n  InitCommonControls is not imported from comctl32.dll")
-  endif()
-endif()
+# A window's start-up prepares the common controls through comctl32's InitCommonControls.
+check("InitCommonControls is not imported from comctl32.dll"
+      CONSOLE OR "comctl32.dll:InitCommonControls" IN_LIST imports)
 
 if(XP)
-  set(xp_imports
-    comctl32.dll:InitCommonControls
-    gdi32.dll:CreateFontW gdi32.dll:DeleteObject gdi32.dll:GetDeviceCaps gdi32.dll:GetTextExtentPoint32W
-    gdi32.dll:SelectObject gdi32.dll:SetTextColor
-    kernel32.dll:ExitProcess kernel32.dll:FormatMessageW kernel32.dll:GetLastError kernel32.dll:GetModuleHandleW
-    kernel32.dll:GetProcAddress kernel32.dll:GetProcessHeap kernel32.dll:GetStartupInfoW
-    kernel32.dll:GetSystemDirectoryW kernel32.dll:HeapAlloc kernel32.dll:HeapFree kernel32.dll:LoadLibraryW
-    kernel32.dll:WideCharToMultiByte kernel32.dll:lstrcatW kernel32.dll:lstrcpyW kernel32.dll:lstrlenW msvcrt.dll:memcmp
-    user32.dll:AdjustWindowRectEx user32.dll:CallWindowProcW user32.dll:CharLowerBuffW user32.dll:GetParent user32.dll:ClientToScreen user32.dll:CreateWindowExW
-    user32.dll:DefWindowProcW user32.dll:DeleteMenu user32.dll:DestroyIcon user32.dll:DispatchMessageW
-    user32.dll:GetCapture user32.dll:GetClassLongW user32.dll:GetClientRect user32.dll:GetDC user32.dll:GetDlgItem
-    user32.dll:GetFocus user32.dll:GetMessageW user32.dll:GetSysColor user32.dll:GetSystemMenu
-    user32.dll:GetSystemMetrics user32.dll:GetWindowLongW user32.dll:GetWindowRect user32.dll:GetWindowTextLengthW
-    user32.dll:GetWindowTextW user32.dll:InvalidateRect user32.dll:IsChild user32.dll:IsDialogMessageW
-    user32.dll:IsWindow user32.dll:IsWindowEnabled user32.dll:IsWindowVisible user32.dll:IsZoomed
-    user32.dll:LoadCursorW user32.dll:LoadImageW user32.dll:MessageBoxW user32.dll:PostQuitMessage
-    user32.dll:RegisterClassExW user32.dll:ReleaseCapture user32.dll:ReleaseDC user32.dll:SendMessageW
-    user32.dll:SetCapture user32.dll:SetCursor user32.dll:SetFocus user32.dll:SetWindowLongW user32.dll:SetWindowPos
-    user32.dll:SetWindowTextW user32.dll:ShowWindow user32.dll:SystemParametersInfoW user32.dll:TranslateMessage
-    user32.dll:UpdateWindow user32.dll:WindowFromPoint user32.dll:wsprintfW)
-  if(dump MATCHES "MajorSubsystemVersion[ \t]+([0-9]+)\nMinorSubsystemVersion[ \t]+([0-9]+)")
-    if(CMAKE_MATCH_1 GREATER 5 OR (CMAKE_MATCH_1 EQUAL 5 AND CMAKE_MATCH_2 GREATER 1))
-      string(APPEND failures "\n  subsystem version ${CMAKE_MATCH_1}.${CMAKE_MATCH_2}: Windows XP runs 5.1 at most")
-    endif()
-  else()
-    string(APPEND failures "\n  no subsystem version")
-  endif()
-  # Each import as objdump lists it: under "DLL Name:", a line of address, hint and name.
-  string(REPLACE ";" "," lines "${dump}")
-  string(REPLACE "\n" ";" lines "${lines}")
-  set(dll "")
-  set(read 0)
-  foreach(line IN LISTS lines)
-    if(line MATCHES "DLL Name: (.+)")
-      string(TOLOWER "${CMAKE_MATCH_1}" dll)
-    elseif(line STREQUAL "")
-      set(dll "")
-    elseif(dll AND line MATCHES "^\t[0-9a-f]+\t +[0-9]+ +([A-Za-z_0-9@]+)$")
-      math(EXPR read "${read} + 1")
-      if(NOT "${dll}:${CMAKE_MATCH_1}" IN_LIST xp_imports)
-        string(APPEND failures "\n  ${dll}:${CMAKE_MATCH_1} is imported, and is not on the list of what XP has")
-      endif()
-    endif()
+  # What XP's DLLs have of what the program imports, DLL by DLL.
+  set(xp_comctl32.dll InitCommonControls)
+  set(xp_gdi32.dll CreateFontW DeleteObject GetDeviceCaps GetTextExtentPoint32W SelectObject SetTextColor)
+  set(xp_kernel32.dll ExitProcess FormatMessageW GetLastError GetModuleHandleW GetProcAddress GetProcessHeap
+      GetStartupInfoW GetSystemDirectoryW HeapAlloc HeapFree LoadLibraryW WideCharToMultiByte lstrcatW lstrcpyW
+      lstrlenW)
+  set(xp_msvcrt.dll memcmp)
+  set(xp_user32.dll AdjustWindowRectEx CallWindowProcW CharLowerBuffW GetParent ClientToScreen CreateWindowExW
+      DefWindowProcW DeleteMenu DestroyIcon DispatchMessageW GetCapture GetClassLongW GetClientRect GetDC GetDlgItem
+      GetFocus GetMessageW GetSysColor GetSystemMenu GetSystemMetrics GetWindowLongW GetWindowRect
+      GetWindowTextLengthW GetWindowTextW InvalidateRect IsChild IsDialogMessageW IsWindow IsWindowEnabled
+      IsWindowVisible IsZoomed LoadCursorW LoadImageW MessageBoxW PostQuitMessage RegisterClassExW ReleaseCapture
+      ReleaseDC SendMessageW SetCapture SetCursor SetFocus SetWindowLongW SetWindowPos SetWindowTextW ShowWindow
+      SystemParametersInfoW TranslateMessage UpdateWindow WindowFromPoint wsprintfW)
+  string(REGEX MATCH "MajorSubsystemVersion[ \t]+([0-9]+)\nMinorSubsystemVersion[ \t]+([0-9]+)" version "${dump}")
+  set(version "${CMAKE_MATCH_1}.${CMAKE_MATCH_2}")
+  check("no subsystem version" version MATCHES "^[0-9]+[.][0-9]+$")
+  check("subsystem version ${version}: Windows XP runs 5.1 at most" version VERSION_LESS_EQUAL 5.1)
+  check("no imported function could be read" imports)
+  foreach(import IN LISTS imports)
+    string(REGEX MATCH "^(.+):(.+)$" import "${import}")
+    check("${import} is imported, and is not on the list of what XP has" CMAKE_MATCH_2 IN_LIST xp_${CMAKE_MATCH_1})
   endforeach()
-  if(read EQUAL 0)
-    string(APPEND failures "\n  no imported function could be read")
-  endif()
 endif()
 
-if(MAX_BYTES)
-  # What a program links beyond what it does is paid for by every user at every start
-  # (a link map beside tarvik.exe shows where).
-  file(SIZE ${EXE} size)
-  if(size GREATER MAX_BYTES)
-    string(APPEND failures "\n  ${size} bytes, more than ${MAX_BYTES}")
-  endif()
-endif()
 if(failures)
   message(FATAL_ERROR "${EXE}:${failures}")
 endif()

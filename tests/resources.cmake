@@ -18,11 +18,7 @@ if(TARGET tarvik)
   if(NOT CMAKE_OBJDUMP)
     message(FATAL_ERROR "the PE checks of tarvik.exe need objdump (binutils)")
   endif()
-  set(TARVIK_EXE_MAX_BYTES 40960)
-  set(max_bytes "")
-  if(CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
-    set(max_bytes -DMAX_BYTES=${TARVIK_EXE_MAX_BYTES})
-  endif()
   add_test(NAME resources_pe COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DEXE=$<TARGET_FILE:tarvik>
-           ${max_bytes} -DXP=ON -P ${CMAKE_CURRENT_SOURCE_DIR}/pe_check.cmake)
+           $<$<CONFIG:MinSizeRel>:-DMAX_BYTES=40960> -DXP=ON -P ${CMAKE_CURRENT_SOURCE_DIR}/pe_check.cmake
+           COMMAND_EXPAND_LISTS)
 endif()

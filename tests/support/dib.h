@@ -12,10 +12,8 @@ namespace tarvik::test {
 
 class Dib {
  public:
-  Dib(int width, int height, uint32_t fill = 0) : width_(width), height_(height) {
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    dc_ = CreateCompatibleDC(nullptr);
+  Dib(int width, int height, uint32_t fill = 0) : width_(width), height_(height), dc_(CreateCompatibleDC(nullptr)) {
+    const BITMAPINFO info{{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
     bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
     previous_ = SelectObject(dc_, bitmap_);
     if (bits_) std::fill(bits_, bits_ + static_cast<size_t>(width) * height, fill);
@@ -51,7 +49,7 @@ class Dib {
 
  private:
   int width_, height_;
-  HDC dc_ = nullptr;
+  HDC dc_;
   HBITMAP bitmap_ = nullptr;
   HGDIOBJ previous_ = nullptr;
   uint32_t* bits_ = nullptr;

@@ -5,15 +5,15 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <map>
+#include <memory>
+#include <regex>
 #include <string>
-#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tarvik/version.h"
-#include "version_info.h"
 #include "win32.h"
 
 namespace tarvik::test {
@@ -30,22 +30,16 @@ class ModuleResources {
   static constexpr WORD kNeutral = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL);
 
   explicit ModuleResources(const std::string& path)
-      : module_(LoadLibraryExW(WindowsPath(path).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
-  ~ModuleResources() {
-    if (module_) FreeLibrary(module_);
-  }
-  ModuleResources(const ModuleResources&) = delete;
-  ModuleResources& operator=(const ModuleResources&) = delete;
+      : module_(LoadLibraryExW(WindowsPath(path).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE), FreeLibrary) {}
 
   /// Null if it could not be loaded; GetLastError then says why.
-  HMODULE Module() const { return module_; }
+  HMODULE Module() const { return module_.get(); }
 
   /// The bytes of one resource in one language; empty if there is none.
   std::vector<uint8_t> Data(LPCWSTR type, int id, WORD language = kNeutral) const {
-    const HRSRC found = module_ ? FindResourceExW(module_, type, MAKEINTRESOURCEW(id), language) : nullptr;
-    const auto* bytes = found ? static_cast<const uint8_t*>(LockResource(LoadResource(module_, found))) : nullptr;
-    if (!bytes) return {};
-    return {bytes, bytes + SizeofResource(module_, found)};
+    const HRSRC found = module_ ? FindResourceExW(Module(), type, MAKEINTRESOURCEW(id), language) : nullptr;
+    const auto* bytes = found ? static_cast<const uint8_t*>(LockResource(LoadResource(Module(), found))) : nullptr;
+    return bytes ? std::vector<uint8_t>(bytes, bytes + SizeofResource(Module(), found)) : std::vector<uint8_t>();
   }
 
   /// The manifest, type 24 id 1, in the neutral language.
@@ -54,76 +48,92 @@ class ModuleResources {
     return {data.begin(), data.end()};
   }
 
-  /// Every id under a resource type, in order; a named resource shows as -1.
-  std::vector<int> Ids(LPCWSTR type) const {
-    std::vector<int> ids;
-    EnumResourceNamesW(module_, type, AddId, reinterpret_cast<LONG_PTR>(&ids));
-    std::sort(ids.begin(), ids.end());
-    return ids;
-  }
-
-  std::vector<WORD> Languages(LPCWSTR type, int id) const {
-    std::vector<WORD> languages;
-    EnumResourceLanguagesW(module_, type, MAKEINTRESOURCEW(id), AddLanguage, reinterpret_cast<LONG_PTR>(&languages));
-    return languages;
+  /// Every resource of a type as its id and language, in the file's order; a named one has id -1.
+  std::vector<std::pair<int, WORD>> Catalogue(LPCWSTR type) const {
+    std::vector<std::pair<int, WORD>> found;
+    EnumResourceNamesW(Module(), type, AddLanguages, reinterpret_cast<LONG_PTR>(&found));
+    return found;
   }
 
  private:
-  static BOOL CALLBACK AddId(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR ids) {
-    reinterpret_cast<std::vector<int>*>(ids)->push_back(
-        IS_INTRESOURCE(name) ? static_cast<int>(reinterpret_cast<ULONG_PTR>(name)) : -1);
-    return TRUE;
+  static BOOL CALLBACK AddLanguages(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR found) {
+    return EnumResourceLanguagesW(module, type, name, AddOne, found);
   }
-  static BOOL CALLBACK AddLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR languages) {
-    reinterpret_cast<std::vector<WORD>*>(languages)->push_back(language);
+  static BOOL CALLBACK AddOne(HMODULE, LPCWSTR, LPCWSTR name, WORD language, LONG_PTR found) {
+    const int id = IS_INTRESOURCE(name) ? static_cast<int>(reinterpret_cast<ULONG_PTR>(name)) : -1;
+    reinterpret_cast<std::vector<std::pair<int, WORD>>*>(found)->push_back({id, language});
     return TRUE;
   }
 
-  HMODULE module_;
+  std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&FreeLibrary)> module_;
 };
 
-/// The attributes of each element, in document order, with its path from the root.
+/// A file's version resource, read through the calls Windows' file properties use.
+class VersionInfo {
+ public:
+  explicit VersionInfo(const std::wstring& path) : info_(GetFileVersionInfoSizeW(path.c_str(), nullptr)) {
+    if (!info_.empty() && !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info_.size()), info_.data())) {
+      info_.clear();
+    }
+  }
+
+  /// False if the file has no version resource; GetLastError then says why.
+  bool Ok() const { return !info_.empty(); }
+
+  /// The value under a VerQueryValue path, and its length as VerQueryValue reports it;
+  /// null if there is none.
+  const void* Query(const std::wstring& subBlock, UINT& length) const {
+    void* value = nullptr;
+    length = 0;
+    if (!Ok() || !VerQueryValueW(info_.data(), subBlock.c_str(), &value, &length)) return nullptr;
+    return value;
+  }
+
+  /// A string of the program's one string table (Spanish, Unicode), to the length
+  /// VerQueryValue reports; "<no NAME>" if there is none.
+  std::wstring String(const wchar_t* name) const {
+    UINT length = 0;
+    const std::wstring path = std::wstring(L"\\StringFileInfo\\0C0A04B0\\") + name;
+    const auto* value = static_cast<const wchar_t*>(Query(path, length));
+    return value ? std::wstring(value, wcsnlen(value, length)) : L"<no " + std::wstring(name) + L">";
+  }
+
+ private:
+  std::vector<char> info_;
+};
+
+/// An element of a manifest, in document order, with its path from the root; the text
+/// is what follows its start tag up to the next tag.
 struct XmlElement {
   std::string path;
   std::map<std::string, std::string> attributes;
   std::string text;
 };
 
-/// Enough XML for a manifest: elements, quoted attributes, text and comments without
-/// '<' or '>' inside; no entities. False if it is not well-formed that far.
-inline bool ParseManifest(std::string_view xml, std::vector<XmlElement>& elements) {
+/// Enough XML for a manifest: elements, quoted attributes, text, and declarations and
+/// comments without '>' inside; no entities. False if it is not well-formed that far.
+inline bool ParseManifest(const std::string& xml, std::vector<XmlElement>& elements) {
+  // A start or end tag (declarations and comments match none): its name, attributes,
+  // whether it is empty, and the text up to the next tag.
+  static const std::regex tag(R"(<(/?)([^\s/<>?!]+)([^>]*?)(/?)>([^<]*))");
+  static const std::regex attribute(R"re(\s+([^\s=]+)="([^"]*)")re"), attributes(R"re((\s+[^\s=]+="[^"]*")*\s*)re");
   std::vector<std::string> open;
-  size_t at = 0;
-  while ((at = xml.find('<', at)) != std::string_view::npos) {
-    const size_t close = xml.find('>', at);
-    if (close == std::string_view::npos) return false;
-    std::string_view tag = xml.substr(at + 1, close - at - 1);
-    if (tag.starts_with('/')) {
-      if (open.empty() || open.back() != tag.substr(1)) return false;
+  for (std::sregex_iterator at(xml.begin(), xml.end(), tag), end; at != end; ++at) {
+    const std::smatch& m = *at;
+    const std::string name = m[2], list = m[3];
+    if (m[1] == "/") {
+      // An end tag closes the innermost open element, and only that.
+      if (open.empty() || !("/" + open.back()).ends_with("/" + name)) return false;
       open.pop_back();
-    } else if (!tag.starts_with('?') && !tag.starts_with('!')) {
-      const bool empty = tag.ends_with('/');
-      if (empty) tag.remove_suffix(1);
-      XmlElement element;
-      const size_t nameEnd = std::min(tag.find_first_of(" \t\r\n"), tag.size());
-      const std::string name(tag.substr(0, nameEnd));
-      for (const std::string& parent : open) element.path += parent + "/";
-      element.path += name;
-      for (size_t i = nameEnd; (i = tag.find_first_not_of(" \t\r\n", i)) != std::string_view::npos;) {
-        const size_t equals = tag.find("=\"", i);
-        const size_t quote = equals == std::string_view::npos ? equals : tag.find('"', equals + 2);
-        if (quote == std::string_view::npos) return false;
-        element.attributes[std::string(tag.substr(i, equals - i))] = std::string(tag.substr(equals + 2, quote - equals - 2));
-        i = quote + 1;
-      }
-      if (!empty) {
-        const size_t next = xml.find('<', close);
-        element.text = std::string(xml.substr(close + 1, next - close - 1));
-        open.push_back(name);
-      }
-      elements.push_back(std::move(element));
+      continue;
     }
-    at = close + 1;
+    if (!std::regex_match(list, attributes)) return false;
+    XmlElement element{(open.empty() ? "" : open.back() + "/") + name, {}, m[4] == "/" ? "" : m[5].str()};
+    for (std::sregex_iterator a(list.begin(), list.end(), attribute); a != end; ++a) {
+      element.attributes[(*a)[1]] = (*a)[2];
+    }
+    if (m[4] != "/") open.push_back(element.path);
+    elements.push_back(std::move(element));
   }
   return open.empty();
 }
@@ -131,8 +141,7 @@ inline bool ParseManifest(std::string_view xml, std::vector<XmlElement>& element
 /// The attribute of the first element whose path ends in `path`; "" if none has it.
 inline std::string Attribute(const std::vector<XmlElement>& elements, std::string_view path, const std::string& name) {
   for (const XmlElement& element : elements) {
-    const auto found = element.attributes.find(name);
-    if (element.path.ends_with(path) && found != element.attributes.end()) return found->second;
+    if (element.path.ends_with(path) && element.attributes.contains(name)) return element.attributes.at(name);
   }
   return "";
 }
