@@ -1,10 +1,12 @@
-// What tarvik-id's tests and its fuzz target feed the tool with and read back from it
-// in-process: input that arrives in pieces, output kept in memory, and UTF-8 bytes.
+// What tarvik-id's tests and its fuzz target feed the tool and its decoder with and
+// read back from them in-process: input that arrives in pieces, output kept in memory,
+// and UTF-8 bytes.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -63,6 +65,26 @@ inline InProcessResult RunInProcess(const std::vector<Argument>& arguments, std:
   TextOutput out, err;
   const int status = RunIdTool(arguments, in, out, err);
   return {status, std::move(out.text), std::move(err.text)};
+}
+
+/// Decodes `bytes` fed to one decoder in the pieces that `cuts` (ascending offsets)
+/// makes, empty ones too, each from a buffer of its own exact size, so that reading past
+/// a piece is caught under AddressSanitizer: the units, or nothing and the offset of the
+/// first ill-formed sequence in `errorOffset`.
+inline std::optional<std::u16string> DecodeInPieces(std::string_view bytes, std::vector<std::size_t> cuts,
+                                                    std::size_t* errorOffset) {
+  Utf8Decoder decoder;
+  std::u16string units;
+  cuts.push_back(bytes.size());
+  for (std::size_t from = 0; const std::size_t to : cuts) {
+    const std::vector<char> piece(bytes.begin() + from, bytes.begin() + to);
+    std::vector<char16_t> room(piece.size() + 1);
+    units.append(room.data(), decoder.Decode(piece.data(), piece.size(), room.data()));
+    from = to;
+  }
+  if (decoder.Finish()) return units;
+  *errorOffset = static_cast<std::size_t>(decoder.ErrorOffset());
+  return std::nullopt;
 }
 
 /// The UTF-8 bytes of one code point.

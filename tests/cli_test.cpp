@@ -1,7 +1,7 @@
 // tarvik-id as a process, natively and on Windows (under Wine too) from one table: its
-// arguments, standard streams and exit status; in-process with its input cut anywhere;
-// and on Windows its file's resources. Expected id numbers come from the table of known
-// answers, and for ASCII text beyond it from the reference fold.
+// arguments, standard streams and exit status; the same table in-process with the input
+// cut anywhere; and on Windows its file's resources. Expected id numbers come from the
+// table of known answers, and for ASCII text beyond it from the reference fold.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,12 +14,13 @@
 #include <vector>
 
 #include "cli/id_tool.h"
+#include "cli/utf8.h"
 #include "engine/id_number.h"
 #include "tarvik/version.h"
 #include "tests/cli_support.h"
+#include "tests/support/child_process.h"
 #include "tests/support/expected_gap.h"
 #include "tests/support/known_answers.h"
-#include "tests/support/child_process.h"
 #ifdef _WIN32
 #include "tests/support/resources.h"
 #endif
@@ -45,9 +46,12 @@ std::string Ids(std::initializer_list<std::string_view> texts) {
   return lines;
 }
 
-Outcome RunTool(std::vector<std::string> arguments, std::string_view input = "") {
+// The tool run as a process; standard input from `input`, or else the file `inputPath`,
+// and output read back, or left in the file `outputPath`.
+Outcome RunTool(std::vector<std::string> arguments, std::string_view input, const std::string& inputPath = "",
+                const std::string& outputPath = "") {
   arguments.insert(arguments.begin(), TARVIK_ID_PATH);
-  return Run(arguments, input);
+  return Run(arguments, input, inputPath, outputPath);
 }
 
 std::string Describe(const std::vector<std::string>& arguments, std::string_view input) {
@@ -67,92 +71,116 @@ constexpr bool kSanitized = true;
 constexpr bool kSanitized = false;
 #endif
 
+struct Case {
+  std::vector<std::string> arguments;
+  std::string input, out;  // "Usage: ..." stands for the help, whose first words these are
+  std::string err = "";  // all of standard error if it ends in LF, else a part of it
+  int status = 0;
+  bool native = false;  // only as a process natively: Windows passes arguments as UTF-16, never ill-formed
+};
+
+// Checks a run of the tool, as a process or in-process, against its row; true if it is as the row says.
+template <typename Got>
+bool ExpectAsRow(const Got& got, const Case& c) {
+  const std::string out = c.out.starts_with("Usage:") ? got.out.substr(0, c.out.size()) : got.out;
+  const bool err = c.err.empty() || c.err.ends_with('\n') ? got.err == c.err : got.err.find(c.err) != std::string::npos;
+  EXPECT_EQ(got.status, c.status) << "stderr: " << got.err;
+  EXPECT_EQ(out, c.out);
+  EXPECT_TRUE(err) << "expected in stderr: " << c.err << "\ngot: " << got.err;
+  return got.status == c.status && out == c.out && err;
+}
+
 TEST(IdTool, AnswersArgumentsAndInputLines) {
-  struct Case {
-    std::vector<std::string> arguments;
-    std::string input, out;
-    const char* err;  // expected inside standard error; "" for nothing at all
-    int status;
-    bool native = false;  // only natively: Windows passes arguments as UTF-16, never ill-formed
-  };
+  // The input of the rows read in-process: a byte-order mark, CR LF, a three-byte and a
+  // two-byte character, a bad sequence, a CR inside a line, one after a character outside
+  // ASCII and a CR ending the input.
+  const std::string cut = "\xEF\xBB\xBF" "ABC\r\n" "\xE2\x82\xAC\r\n" "ab\xC0\xAF\n" "a\rb\n" "Ab\xC3\x9C\r\r\n" "\xC5\x82\r";
+  const std::string cutError = "tarvik-id: line 3: invalid UTF-8 at byte 3\n";
+  const std::string tryHelp = "\nTry 'tarvik-id --help' for more information.\n";
   const Case cases[] = {
       // arguments, in order, each on its own line; case does not matter; quoting survives
       // the command line and "*" is no pattern of file names
-      {{"abc", "ABC", "abcdefgh", "", "a b", "*"}, "", Ids({"abc", "ABC", "abcdefgh", "", "a b", "*"}), "", 0},
+      {{"abc", "ABC", "abcdefgh", "", "a b", "*"}, "", Ids({"abc", "ABC", "abcdefgh", "", "a b", "*"})},
       // arguments outside ASCII: code page 1252, best fit, and past U+FFFF two units
-      {{"€", "ł", "😀"}, "", Ids({"€", "ł", "😀"}), "", 0},
+      {{"€", "ł", "😀"}, "", Ids({"€", "ł", "😀"})},
       // "--" lets an address start with '-'; a lone "-" is an address anyway
-      {{"--", "-abc", "--help"}, "", Ids({"-abc", "--help"}), "", 0},
-      {{"-"}, "", Ids({"-"}), "", 0},
+      {{"--", "-abc", "--help"}, "", Ids({"-abc", "--help"})},
+      {{"-"}, "", Ids({"-"})},
       // an argument that is not UTF-8 is skipped and reported, the others answered
       {{"abc", "\xFF", "xyz"}, "", Ids({"abc", "xyz"}), "tarvik-id: argument 2: invalid UTF-8\n", 1, true},
       // arguments win over standard input
-      {{"abc"}, "xyz\n", Ids({"abc"}), "", 0},
+      {{"abc"}, "xyz\n", Ids({"abc"})},
       // lines ending in LF, CR LF and nothing
-      {{}, "abc\nABC\r\nabcdefgh", Ids({"abc", "ABC", "abcdefgh"}), "", 0},
+      {{}, "abc\nABC\r\nabcdefgh", Ids({"abc", "ABC", "abcdefgh"})},
       // an empty line is the empty address; a CR not before LF belongs to the line
-      {{}, "\n\r\na\rb\n", Ids({"", "", "a\rb"}), "", 0},
+      {{}, "\n\r\na\rb\n", Ids({"", "", "a\rb"})},
       // binary input: CR LF split by the tool, a bad line reported, and Ctrl+Z no end of file
       {{}, "ABC\r\n\xff\r\n€\n\na\x1a" "b", Ids({"ABC", "€", "", "a\x1a" "b"}),
        "tarvik-id: line 2: invalid UTF-8 at byte 1\n", 1},
       // no input, no answers; "--" alone still reads standard input
-      {{}, "", "", "", 0},
-      {{"--"}, "xyz", Ids({"xyz"}), "", 0},
+      {{}, "", ""},
+      {{"--"}, "xyz", Ids({"xyz"})},
       // a byte-order mark opening the input is not part of the first address
-      {{}, "\xEF\xBB\xBF" "ABC\r\nabc\r\n", Ids({"ABC", "abc"}), "", 0},
+      {{}, "\xEF\xBB\xBF" "ABC\r\nabc\r\n", Ids({"ABC", "abc"})},
       // bad UTF-8 on line 2 of 3: lines 1 and 3 answered, line 2 named with the byte
       {{}, "abc\nab\xC0\xAF\nABC\n", Ids({"abc", "ABC"}), "tarvik-id: line 2: invalid UTF-8 at byte 3\n", 1},
       // every bad line is reported, and an encoded surrogate is bad too
       {{}, "\x80\nxyz\n\xED\xA0\x80", Ids({"xyz"}), "line 3: invalid UTF-8 at byte 1", 1},
       // a byte-order mark only opens the input: on line 2 it is U+FEFF, which 1252 lacks
-      {{}, "abc\n\xEF\xBB\xBF" "abc\n", Ids({"abc", "\xEF\xBB\xBF" "abc"}), "", 0},
+      {{}, "abc\n\xEF\xBB\xBF" "abc\n", Ids({"abc", "\xEF\xBB\xBF" "abc"})},
       // the byte count includes a skipped byte-order mark
       {{}, "\xEF\xBB\xBF" "a\xF4\x90\x80\x80", "", "line 1: invalid UTF-8 at byte 5", 1},
       // help and version print and stop, wherever they stand
-      {{"abc", "--help"}, "", "Usage: tarvik-id", "", 0},
-      {{"--version"}, "", std::string("tarvik-id ") + TARVIK_VERSION_SHORT + "\n", "", 0},
+      {{"abc", "--help"}, "", "Usage: tarvik-id"},
+      {{"--version"}, "", std::string("tarvik-id ") + TARVIK_VERSION_SHORT + "\n"},
       // unknown options are usage errors and nothing is answered
-      {{"--frobnicate"}, "abc\n", "", "tarvik-id: unknown option '--frobnicate'\n", 2},
+      {{"--frobnicate"}, "abc\n", "", "tarvik-id: unknown option '--frobnicate'" + tryHelp, 2},
       {{"abc", "-x"}, "", "", "unknown option '-x'", 2},
       {{"--help=x"}, "", "", "unknown option '--help=x'", 2},
       // --match prints the addresses with the number, exactly as given (in UTF-8), in order
-      {{"--match", std::to_string(Id("abc")), "abc", "xyz", "ABC", "ł"}, "", "abc\nABC\n", "", 0},
-      {{"€", "abc", "--match", std::to_string(Id("€")), "ABC", "€"}, "", "€\n€\n", "", 0},
-      {{"abc", "--match", std::to_string(Id("xyz")), "--", "xyz"}, "", "xyz\n", "", 0},
+      {{"--match", std::to_string(Id("abc")), "abc", "xyz", "ABC", "ł"}, "", "abc\nABC\n"},
+      {{"€", "abc", "--match", std::to_string(Id("€")), "ABC", "€"}, "", "€\n€\n"},
+      {{"abc", "--match", std::to_string(Id("xyz")), "--", "xyz"}, "", "xyz\n"},
       {{"--match", "4294967295", "abc"}, "", "", "", 1},
-      {{"--match", std::to_string(Id("xyz")), "\xFF", "xyz"}, "", "xyz\n", "tarvik-id: argument 3: invalid UTF-8\n", 0, true},
+      {{"--match", std::to_string(Id("xyz")), "\xFF", "xyz"}, "", "xyz\n", "tarvik-id: argument 3: invalid UTF-8\n", 0,
+       true},
       // ... and the input lines: no mark, one kind of line end, a bad line reported and passed over
       {{"--match", std::to_string(Id("abc"))}, "\xEF\xBB\xBF" "ABC\r\nxyz\r\nab\xC0\xAF\n€\nabc", "ABC\nabc\n",
-       "tarvik-id: line 3: invalid UTF-8 at byte 3\n", 0},
-      {{"--match", "0"}, "\n\r\nx\n", "\n\n", "", 0},
-      {{"--match", std::to_string(Id("AbÜ", "\r"))}, "AbX\nAbÜ\r\r\n", "AbÜ\r\n", "", 0},
+       "tarvik-id: line 3: invalid UTF-8 at byte 3\n"},
+      {{"--match", "0"}, "\n\r\nx\n", "\n\n"},
+      {{"--match", std::to_string(Id("AbÜ", "\r"))}, "AbX\nAbÜ\r\r\n", "AbÜ\r\n"},
       {{"--match", std::to_string(Id("a\rb"))}, "abc\r\n", "", "", 1},
+      // the input above: the answers, and with --match the lines printed, whatever the cuts
+      {{}, cut, "999494\n128\n990908\n100964360\n108\n", cutError, 1},
+      {{"--match", "999494"}, cut, "ABC\n", cutError},
+      {{"--match", "990908"}, cut, "a\rb\n", cutError},
+      {{"--match", "100964360"}, cut, "Ab\xC3\x9C\r\n", cutError},
+      {{"--match", "108"}, cut, "\xC5\x82\n", cutError},
       // NUMBER is spelt as the tool prints it, and nothing is answered otherwise
       {{"--match", "4294967296", "abc"}, "", "",
-       "tarvik-id: --match takes an id number from 0 to 4294967295 in plain digits, not '4294967296'\n", 2},
+       "tarvik-id: --match takes an id number from 0 to 4294967295 in plain digits, not '4294967296'" + tryHelp, 2},
       {{"--match", "+999494", "abc"}, "", "", "not '+999494'", 2},
       {{"--match", "-1", "abc"}, "", "", "not '-1'", 2},
       {{"--match", "0999494", "abc"}, "", "", "not '0999494'", 2},
       {{"--match", "", "abc"}, "", "", "not ''", 2},
       {{"--match", " 999494"}, "abc\n", "", "not ' 999494'", 2},
       {{"--match", "99949a"}, "abc\n", "", "not '99949a'", 2},
-      {{"abc", "--match"}, "", "", "tarvik-id: option '--match' needs a NUMBER\n", 2},
+      {{"abc", "--match"}, "", "", "tarvik-id: option '--match' needs a NUMBER" + tryHelp, 2},
       {{"--match", "1", "--match", "2"}, "", "", "option '--match' is given twice", 2},
   };
   for (const Case& c : cases) {
-    if (c.native && !kNative) continue;
     SCOPED_TRACE(Describe(c.arguments, c.input));
-    const Outcome got = RunTool(c.arguments, c.input);
-    EXPECT_EQ(got.status, c.status) << "stderr: " << got.err;
-    if (c.out.starts_with("Usage:")) {
-      EXPECT_TRUE(got.out.starts_with(c.out)) << "expected usage, got: " << got.out;
-    } else {
-      EXPECT_EQ(got.out, c.out);
-    }
-    if (*c.err == '\0') {
-      EXPECT_EQ(got.err, "");
-    } else {
-      EXPECT_NE(got.err.find(c.err), std::string::npos) << "expected in stderr: " << c.err << "\ngot: " << got.err;
+    if (kNative || !c.native) ExpectAsRow(RunTool(c.arguments, c.input), c);
+    // In-process, with the arguments taken as the tool takes them natively, and the input
+    // read in pieces cut at every two places.
+    std::vector<tarvik::cli::Argument> arguments;
+    for (const std::string& argument : c.arguments) arguments.push_back(tarvik::cli::DecodeUtf8(argument));
+    bool same = true;
+    for (std::size_t first = 0; same && first <= c.input.size(); ++first) {
+      for (std::size_t second = first; same && second <= c.input.size(); ++second) {
+        same = ExpectAsRow(RunInProcess(arguments, c.input, {first, second}), c);
+        if (!same) ADD_FAILURE() << "in-process, the input cut at " << first << " and " << second;
+      }
     }
   }
 }
@@ -171,9 +199,9 @@ TEST(IdTool, AnswersTheKnownAnswers) {
     numbers += std::to_string(a.id) + "\n";
     if (a.id == abc) matched += a.text + "\n";
   }
-  EXPECT_EQ(RunTool(arguments).out, numbers) << "as arguments";
+  EXPECT_EQ(RunTool(arguments, "").out, numbers) << "as arguments";
   EXPECT_EQ(RunTool({}, lines).out, "0\n" + numbers) << "as lines";
-  EXPECT_EQ(RunTool(matching).out, matched) << "with --match " << abc;
+  EXPECT_EQ(RunTool(matching, "").out, matched) << "with --match " << abc;
 }
 
 TEST(IdTool, FoldsAOneMegabyteLine) {
@@ -184,67 +212,45 @@ TEST(IdTool, FoldsAOneMegabyteLine) {
 }
 
 TEST(IdTool, ReportsStreamsItCannotUse) {
-  const std::string inputPath = TempPath("in"), outputPath = TempPath("out");
-  std::ofstream(inputPath) << "abc\n";
   // /dev/full takes the open but fails every write; the status is 1 with --match too.
-  for (const std::vector<std::string>& arguments : {std::vector<std::string>{TARVIK_ID_PATH, "abc"}, {TARVIK_ID_PATH},
-                                                    {TARVIK_ID_PATH, "--version"}, {TARVIK_ID_PATH, "--match", "999494"}}) {
-    const Outcome got = RunWithFiles(arguments, inputPath, "/dev/full");
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"abc"}, {}, {"--version"}, {"--match", "999494"}}) {
+    const Outcome got = RunTool(arguments, "abc\n", "", "/dev/full");
     EXPECT_EQ(got.status, 1) << Describe(arguments, "abc\n") << " into /dev/full";
     EXPECT_EQ(got.err, "tarvik-id: cannot write the output: No space left on device\n") << Describe(arguments, "");
   }
   // A directory opens for reading, but reading it fails; Wine reads a directory as
   // ERROR_INVALID_FUNCTION, which the C runtime calls EINVAL.
-  const Outcome directory = RunWithFiles({TARVIK_ID_PATH}, "/", outputPath);
+  const Outcome directory = RunTool({}, "", "/");
   EXPECT_EQ(directory.status, 1);
   EXPECT_EQ(directory.err, std::string("tarvik-id: cannot read the input: ") +
                                (kNative ? "Is a directory\n" : "Invalid argument\n"));
-  std::remove(inputPath.c_str());
-  std::remove(outputPath.c_str());
 }
 
 #ifndef _WIN32
 
 // The tool's streaming through pipes, which only the POSIX side of the runner drives.
-class IdToolPipes : public ::testing::Test {
- protected:
-  // A tool that died early would turn the next write into a SIGPIPE for this test.
-  void SetUp() override { previous_ = std::signal(SIGPIPE, SIG_IGN); }
-  void TearDown() override { std::signal(SIGPIPE, previous_); }
-  void (*previous_)(int) = nullptr;
-};
-
-TEST_F(IdToolPipes, KeepsMemoryFlatOnAQuarterGigabyteLine) {
+TEST(IdToolPipes, KeepsMemoryFlatOnAQuarterGigabyteLine) {
   // The line repeats a 33-byte piece ("Firstname.LASTNAME@Ex.com€ üÜ"), so its
   // characters straddle every block size; 8134408 pieces make 268435464 bytes. The
   // reference fold, by repeated squaring in Python, gives 3675712592.
-  const std::string piece = "Firstname.LASTNAME@Ex.com€ üÜ";
-  const std::string outputPath = TempPath("out");
-  Child tool({TARVIK_ID_PATH}, Pipe(), {outputPath}, {"/dev/null"});
-  ASSERT_EQ(tool.Error(), 0);
+  const std::string piece = "Firstname.LASTNAME@Ex.com€ üÜ", outputPath = TempPath("out");
   std::string block;
   for (int k = 0; k < 1000; ++k) block += piece;
-  std::size_t left = 8134408;
-  while (left > 0) {
-    const std::size_t pieces = std::min<std::size_t>(left, 1000);
-    if (!tool.Write(std::string_view(block).substr(0, pieces * piece.size()))) break;
-    left -= pieces;
-  }
-  EXPECT_EQ(left, 0u) << "the tool stopped reading";
+  Child tool({TARVIK_ID_PATH}, kPipe, outputPath, "/dev/null");
+  EXPECT_TRUE(tool.Write(block, 8134) && tool.Write(block.substr(0, 408 * piece.size()))) << "the tool stopped reading";
   EXPECT_TRUE(tool.Write("\nabc\n"));
-  tool.CloseInput();
-  long peakKiB = 0;
-  EXPECT_EQ(tool.Wait(&peakKiB), 0);
+  EXPECT_EQ(tool.Wait(), 0);
   EXPECT_EQ(FileBytes(outputPath), "3675712592\n" + Ids({"abc"}));
   std::remove(outputPath.c_str());
   // AddressSanitizer's shadow memory and allocator take more than the bound by themselves.
-  ExpectUnlessGap(kSanitized, peakKiB < 16 * 1024, "peak resident set size " + std::to_string(peakKiB) + " KiB < 16 MiB",
+  ExpectUnlessGap(kSanitized, tool.PeakKiB() < 16 * 1024,
+                  "peak resident set size " + std::to_string(tool.PeakKiB()) + " KiB < 16 MiB",
                   "AddressSanitizer's own memory");
 }
 
-TEST_F(IdToolPipes, AnswersEachLineBeforeTheNextArrives) {
-  Child tool({TARVIK_ID_PATH}, Pipe(), Pipe(), {"/dev/null"});
-  ASSERT_EQ(tool.Error(), 0);
+TEST(IdToolPipes, AnswersEachLineBeforeTheNextArrives) {
+  Child tool({TARVIK_ID_PATH}, kPipe, kPipe, "/dev/null");
   // A tool that buffers its output until the input ends would send nothing while the
   // pipe stays open: each answer is awaited for ten seconds at most.
   for (const std::string_view line : {"abc\n", "ABCDEFGH\r\n", "\n"}) {
@@ -252,21 +258,16 @@ TEST_F(IdToolPipes, AnswersEachLineBeforeTheNextArrives) {
     EXPECT_EQ(tool.ReadLine(10), std::to_string(Id(line.substr(0, line.find_first_of("\r\n")))) + "\n")
         << "after writing " << Hex(line);
   }
-  tool.CloseInput();
   EXPECT_EQ(tool.Wait(), 0);
 }
 
-TEST_F(IdToolPipes, SaysSoWhenMemoryRunsOut) {
+TEST(IdToolPipes, SaysSoWhenMemoryRunsOut) {
   // --match keeps a line longer than a block until its end, and 64 MiB of address
-  // space cannot keep a 256 MiB one.
+  // space cannot keep a 256 MiB one; the tool stops taking it when it has said so.
   const std::string errorPath = TempPath("err");
-  Child tool({"/bin/sh", "-c", "ulimit -v 65536 && exec \"$0\" \"$@\"", TARVIK_ID_PATH, "--match", "0"}, Pipe(),
-             {"/dev/null"}, {errorPath});
-  ASSERT_EQ(tool.Error(), 0);
-  const std::string block(1 << 20, 'a');
-  for (int k = 0; k < 256 && tool.Write(block); ++k) {
-  }
-  tool.CloseInput();
+  Child tool({"/bin/sh", "-c", "ulimit -v 65536 && exec \"$0\" \"$@\"", TARVIK_ID_PATH, "--match", "0"}, kPipe,
+             "/dev/null", errorPath);
+  tool.Write(std::string(1 << 20, 'a'), 256);
   const int status = tool.Wait();
   const std::string said = FileBytes(errorPath);
   std::remove(errorPath.c_str());
@@ -276,35 +277,6 @@ TEST_F(IdToolPipes, SaysSoWhenMemoryRunsOut) {
 }
 
 #endif  // !_WIN32
-
-TEST(IdTool, ReadsLinesCutAnywhere) {
-  // A byte-order mark, CR LF, a three-byte and a two-byte character, a bad sequence,
-  // a CR inside a line, one after a character outside ASCII and a CR ending the input,
-  // each cut at every point: the answers, and with --match the lines printed, do not
-  // depend on how the reads fall.
-  const std::string input = "\xEF\xBB\xBF" "ABC\r\n" "\xE2\x82\xAC\r\n" "ab\xC0\xAF\n" "a\rb\n"
-                            "Ab\xC3\x9C\r\r\n" "\xC5\x82\r";
-  const struct {
-    std::vector<tarvik::cli::Argument> arguments;
-    std::string out;
-  } readings[] = {
-      {{}, "999494\n128\n990908\n100964360\n108\n"},
-      {{u"--match", u"999494"}, "ABC\n"},
-      {{u"--match", u"990908"}, "a\rb\n"},
-      {{u"--match", u"100964360"}, "Ab\xC3\x9C\r\n"},
-      {{u"--match", u"108"}, "\xC5\x82\n"},
-  };
-  for (const auto& reading : readings) {
-    for (std::size_t first = 0; first <= input.size(); ++first) {
-      for (std::size_t second = first; second <= input.size(); ++second) {
-        const auto got = RunInProcess(reading.arguments, input, {first, second});
-        ASSERT_EQ(got.out, reading.out) << "cut at " << first << " and " << second;
-        ASSERT_EQ(got.err, "tarvik-id: line 3: invalid UTF-8 at byte 3\n") << "cut at " << first << " and " << second;
-        ASSERT_EQ(got.status, reading.arguments.empty() ? 1 : 0);
-      }
-    }
-  }
-}
 
 TEST(IdTool, AgreesWithTheEngineOnRandomLines) {
   std::mt19937 random(20240601);

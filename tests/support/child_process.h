@@ -1,15 +1,17 @@
 // One way to run a program as a child process, natively and on Windows (under Wine
-// too): its standard streams from and to files or pipes, its exit status, and on
-// POSIX its peak memory. The command-line tool's tests run through it on both.
+// too): its standard streams from and to files or, on POSIX, pipes; its exit status;
+// and on POSIX its peak memory. The command-line tool's tests run through it on both.
 #pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>  // getpid, which MinGW has too
 
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "file_util.h"
 #ifdef _WIN32
@@ -20,9 +22,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
 
 extern char** environ;
@@ -30,96 +30,76 @@ extern char** environ;
 
 namespace tarvik::test {
 
-/// Where one standard stream of the child goes: a file by path (read for input,
-/// created or truncated for output), or, on POSIX, a pipe whose other end the parent holds.
-struct Stream {
-  std::string path;
-  bool pipe = false;
-};
-inline Stream Pipe() { return {"", true}; }
+/// A standard stream of the child given as this empty path is a pipe (POSIX only)
+/// whose other end the parent holds; any other path is a file, read for input and
+/// created or truncated for output.
+inline const std::string kPipe;
 
 /// A child process, started at construction and waited for at destruction.
 class Child {
  public:
   /// argv[0] is the program's path; every string is UTF-8.
-  Child(const std::vector<std::string>& argv, const Stream& in, const Stream& out, const Stream& err) {
+  Child(const std::vector<std::string>& argv, const std::string& in, const std::string& out, const std::string& err) {
+    const std::string* paths[3] = {&in, &out, &err};
 #ifdef _WIN32
     std::wstring line;
     for (const std::string& argument : argv) line += (line.empty() ? L"" : L" ") + Quoted(argument);
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE ends[3] = {};
-    const Stream* streams[3] = {&in, &out, &err};
-    for (int k = 0; k < 3; ++k) {
-      ends[k] = CreateFileW(WindowsPath(streams[k]->path).c_str(), k == 0 ? GENERIC_READ : GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, k == 0 ? OPEN_EXISTING : OPEN_ALWAYS,
-                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);  // a directory opens too, and fails to read
-      if (k != 0) SetEndOfFile(ends[k]);
-    }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = ends[0], startup.hStdOutput = ends[1], startup.hStdError = ends[2];
-    PROCESS_INFORMATION started{};
-    if (CreateProcessW(WindowsPath(argv[0]).c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                       &startup, &started)) {
-      process_ = started.hProcess;
-      CloseHandle(started.hThread);
-    } else {
-      error_ = static_cast<int>(GetLastError());
+    HANDLE* ends[3] = {&startup.hStdInput, &startup.hStdOutput, &startup.hStdError};
+    for (int k = 0; k < 3; ++k) {
+      *ends[k] = CreateFileW(WindowsPath(*paths[k]).c_str(), k == 0 ? GENERIC_READ : GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, k == 0 ? OPEN_EXISTING : OPEN_ALWAYS,
+                             FILE_FLAG_BACKUP_SEMANTICS, nullptr);  // a directory opens too, and fails to read
+      if (k != 0) SetEndOfFile(*ends[k]);
     }
-    for (HANDLE end : ends) CloseHandle(end);
+    PROCESS_INFORMATION started{};
+    const bool ok = CreateProcessW(WindowsPath(argv[0]).c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                   nullptr, &startup, &started);
+    for (HANDLE* end : ends) CloseHandle(*end);
+    CloseHandle(started.hThread);
+    process_ = started.hProcess;
+    const unsigned long error = ok ? 0 : GetLastError();
 #else
-    std::vector<char*> pointers;
-    for (const std::string& argument : argv) pointers.push_back(const_cast<char*>(argument.c_str()));
-    pointers.push_back(nullptr);
+    // A child that ended early would turn the next write into a SIGPIPE for the whole test.
+    if (in.empty()) std::signal(SIGPIPE, SIG_IGN);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     int ends[3] = {-1, -1, -1};
-    const Stream* streams[3] = {&in, &out, &err};
     for (int k = 0; k < 3; ++k) {
-      if (streams[k]->pipe) {
-        int fds[2];
-        if (pipe(fds) != 0) continue;
+      int fds[2];
+      if (!paths[k]->empty()) {
+        posix_spawn_file_actions_addopen(&actions, k, paths[k]->c_str(),
+                                         k == 0 ? O_RDONLY : O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      } else if (pipe2(fds, O_CLOEXEC) == 0) {
         ends[k] = fds[k == 0 ? 0 : 1];
         parent_[k] = fds[k == 0 ? 1 : 0];
-        fcntl(parent_[k], F_SETFD, FD_CLOEXEC);
         posix_spawn_file_actions_adddup2(&actions, ends[k], k);
-      } else {
-        posix_spawn_file_actions_addopen(&actions, k, streams[k]->path.c_str(),
-                                         k == 0 ? O_RDONLY : O_WRONLY | O_CREAT | O_TRUNC, 0600);
       }
     }
-    error_ = posix_spawn(&pid_, pointers[0], &actions, nullptr, pointers.data(), environ);
+    std::vector<char*> pointers;
+    for (const std::string& argument : argv) pointers.push_back(const_cast<char*>(argument.c_str()));
+    pointers.push_back(nullptr);
+    const int error = posix_spawn(&pid_, pointers[0], &actions, nullptr, pointers.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    for (int end : ends) {
-      if (end >= 0) close(end);
-    }
-    if (error_ != 0) pid_ = 0;
+    for (const int end : ends) close(end);
+    if (error != 0) pid_ = 0;
 #endif
+    if (error != 0) ADD_FAILURE() << "cannot start " << argv[0] << ": error " << error;
   }
 
-  ~Child() {
-#ifndef _WIN32
-    CloseInput();
-#endif
-    Wait();
-  }
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
-
-  /// 0 once started; otherwise the system's error number.
-  int Error() const { return error_; }
+  ~Child() { Wait(); }
 
 #ifndef _WIN32
-  /// Ends its standard input.
-  void CloseInput() { Close(0); }
-
-  /// Writes to its standard input pipe; false once it takes no more.
-  bool Write(std::string_view bytes) {
-    while (!bytes.empty()) {
-      const ssize_t written = write(parent_[0], bytes.data(), bytes.size());
+  /// Writes `bytes`, `times` over, to its standard input pipe; false once it takes no more.
+  bool Write(std::string_view bytes, std::size_t times = 1) {
+    for (std::size_t done = 0; done < bytes.size() * times;) {
+      const std::size_t from = done % bytes.size();
+      const ssize_t written = write(parent_[0], bytes.data() + from, bytes.size() - from);
       if (written <= 0) return false;
-      bytes.remove_prefix(static_cast<std::size_t>(written));
+      done += static_cast<std::size_t>(written);
     }
     return true;
   }
@@ -136,44 +116,34 @@ class Child {
     }
     return line;
   }
+
+  /// After Wait: its peak resident set size.
+  long PeakKiB() const { return peakKiB_; }
 #endif
 
-  /// Waits for it to end: its exit status, or -1 if it did not exit normally. With
-  /// `peakKiB`, its peak resident set size where the system tells (0 elsewhere).
-  int Wait(long* peakKiB = nullptr) {
-    if (peakKiB) *peakKiB = 0;
+  /// Ends its standard input and waits for it to end: its exit status, or -1 if it did
+  /// not exit normally.
+  int Wait() {
 #ifdef _WIN32
-    if (process_) {
-      WaitForSingleObject(process_, INFINITE);
-      DWORD code = 0;
-      status_ = GetExitCodeProcess(process_, &code) ? static_cast<int>(code) : -1;
-      CloseHandle(process_);
-      process_ = nullptr;
+    DWORD code = 0;
+    if (process_ && WaitForSingleObject(process_, INFINITE) == WAIT_OBJECT_0 && GetExitCodeProcess(process_, &code)) {
+      status_ = static_cast<int>(code);
     }
+    if (process_) CloseHandle(std::exchange(process_, nullptr));
 #else
+    close(std::exchange(parent_[0], -1));
     int raw = 0;
     rusage usage{};
-    if (pid_ != 0) {
-      while (wait4(pid_, &raw, 0, &usage) < 0 && errno == EINTR) {
-      }
+    if (pid_ != 0 && wait4(std::exchange(pid_, 0), &raw, 0, &usage) > 0) {
       status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-      peak_ = usage.ru_maxrss;
-      pid_ = 0;
+      peakKiB_ = usage.ru_maxrss;
     }
-    if (peakKiB) *peakKiB = peak_;
-    for (int k = 0; k < 3; ++k) Close(k);
+    for (int& end : parent_) close(std::exchange(end, -1));
 #endif
     return status_;
   }
 
  private:
-#ifndef _WIN32
-  void Close(int k) {
-    if (parent_[k] >= 0) close(parent_[k]);
-    parent_[k] = -1;
-  }
-#endif
-
 #ifdef _WIN32
   // The command-line quoting that CommandLineToArgvW and the C runtime undo.
   static std::wstring Quoted(const std::string& utf8) {
@@ -192,10 +162,9 @@ class Child {
   HANDLE process_ = nullptr;
 #else
   pid_t pid_ = 0;
-  long peak_ = 0;
   int parent_[3] = {-1, -1, -1};
+  long peakKiB_ = 0;
 #endif
-  int error_ = 0;
   int status_ = -1;
 };
 
@@ -207,44 +176,24 @@ struct Outcome {
 
 /// A file name of this process's own in the temporary directory.
 inline std::string TempPath(const std::string& what) {
-#ifdef _WIN32
-  const unsigned long id = GetCurrentProcessId();
-#else
-  const unsigned long id = static_cast<unsigned long>(getpid());
-#endif
-  return ::testing::TempDir() + "tarvik-" + what + "-" + std::to_string(id);
+  return ::testing::TempDir() + "tarvik-" + what + "-" + std::to_string(getpid());
 }
 
-/// Runs to its end with its standard input from `inputPath` and its output into
-/// `outputPath`, both files, so no pipe can fill up; standard error is read back, its
-/// line ends as LF. Reading the output is left to the caller: it may be a device.
-inline Outcome RunWithFiles(const std::vector<std::string>& argv, const std::string& inputPath,
-                            const std::string& outputPath) {
-  const std::string errorPath = TempPath("err");
+/// Runs to its end with `input` as its standard input, or the file `inputPath` if given,
+/// and its output read back, or left in the file `outputPath` if given (a device, say).
+/// Files only, so that no pipe can fill up. Standard error is read back, its lines
+/// ending in LF.
+inline Outcome Run(const std::vector<std::string>& argv, std::string_view input, const std::string& inputPath = "",
+                   const std::string& outputPath = "") {
+  const std::string in = TempPath("in"), out = TempPath("out"), err = TempPath("err");
+  std::ofstream(in, std::ios::binary) << input;
   Outcome outcome;
-  {
-    Child child(argv, {inputPath}, {outputPath}, {errorPath});
-    if (child.Error() != 0) {
-      ADD_FAILURE() << "cannot start " << argv[0] << ": error " << child.Error();
-      return outcome;
-    }
-    outcome.status = child.Wait();
-  }
-  outcome.err = FileBytes(errorPath);
-  std::remove(errorPath.c_str());
+  outcome.status = Child(argv, inputPath.empty() ? in : inputPath, outputPath.empty() ? out : outputPath, err).Wait();
+  outcome.out = FileBytes(out);
+  outcome.err = FileBytes(err);
+  for (const std::string& path : {in, out, err}) std::remove(path.c_str());
   // Standard error stays in text mode on Windows, where its lines end in CR LF.
   for (std::size_t at; (at = outcome.err.find("\r\n")) != std::string::npos;) outcome.err.erase(at, 1);
-  return outcome;
-}
-
-/// Runs to its end with `input` as its standard input; output and error read back.
-inline Outcome Run(const std::vector<std::string>& argv, std::string_view input) {
-  const std::string inputPath = TempPath("in"), outputPath = TempPath("out");
-  std::ofstream(inputPath, std::ios::binary) << input;
-  Outcome outcome = RunWithFiles(argv, inputPath, outputPath);
-  outcome.out = FileBytes(outputPath);
-  std::remove(inputPath.c_str());
-  std::remove(outputPath.c_str());
   return outcome;
 }
 
