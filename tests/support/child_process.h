@@ -15,6 +15,8 @@
 
 #include "file_util.h"
 #ifdef _WIN32
+#include <regex>
+
 #include "win32.h"
 #else
 #include <fcntl.h>
@@ -145,18 +147,11 @@ class Child {
 
  private:
 #ifdef _WIN32
-  // The command-line quoting that CommandLineToArgvW and the C runtime undo.
+  // The command-line quoting that CommandLineToArgvW and the C runtime undo: quotes
+  // escaped, and the backslashes before one or before the closing quote doubled.
   static std::wstring Quoted(const std::string& utf8) {
-    const std::wstring argument = Wide(utf8);
-    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
-    std::wstring quoted = L"\"";
-    std::size_t backslashes = 0;
-    for (const wchar_t c : argument) {
-      if (c == L'"') quoted.append(backslashes + 1, L'\\');
-      backslashes = c == L'\\' ? backslashes + 1 : 0;
-      quoted += c;
-    }
-    return quoted.append(backslashes, L'\\') + L"\"";
+    const std::wstring escaped = std::regex_replace(Wide(utf8), std::wregex(LR"re((\\*)")re"), L"$1$1\\\"");
+    return L"\"" + std::regex_replace(escaped, std::wregex(LR"((\\*)$)"), L"$1$1") + L"\"";
   }
 
   HANDLE process_ = nullptr;
