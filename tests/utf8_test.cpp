@@ -114,7 +114,7 @@ TEST(DecodeUtf8, AgreesWithTheEncoderOnEveryCodePoint) {
     test::AppendUtf16(c, units);
     const bool surrogate = c >= 0xD800 && c <= 0xDFFF;  // no character: its bytes are refused
     ASSERT_EQ(Decode(bytes), surrogate ? std::nullopt : std::optional(units)) << "U+" << std::hex << +c << Hex(bytes);
-    ASSERT_TRUE(surrogate || Encode(units) == bytes) << "U+" << std::hex << +c << " re-encoded as " << Hex(Encode(units));
+    ASSERT_TRUE(surrogate || Encode(units) == bytes) << "U+" << std::hex << +c << " encoded as " << Hex(Encode(units));
   }
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>  // getpid, which MinGW has too
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -65,8 +66,6 @@ class Child {
     process_ = started.hProcess;
     const unsigned long error = ok ? 0 : GetLastError();
 #else
-    // A child that ended early would turn the next write into a SIGPIPE for the whole test.
-    if (in.empty()) std::signal(SIGPIPE, SIG_IGN);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     int ends[3] = {-1, -1, -1};
@@ -95,15 +94,16 @@ class Child {
   ~Child() { Wait(); }
 
 #ifndef _WIN32
-  /// Writes `bytes`, `times` over, to its standard input pipe; false once it takes no more.
-  bool Write(std::string_view bytes, std::size_t times = 1) {
-    for (std::size_t done = 0; done < bytes.size() * times;) {
-      const std::size_t from = done % bytes.size();
-      const ssize_t written = write(parent_[0], bytes.data() + from, bytes.size() - from);
-      if (written <= 0) return false;
-      done += static_cast<std::size_t>(written);
+  /// Writes to its standard input pipe; false once it takes no more.
+  bool Write(std::string_view bytes) {
+    // A child that ended early would turn a write into a SIGPIPE for the whole test.
+    const auto previous = std::signal(SIGPIPE, SIG_IGN);
+    for (ssize_t written = 1; !bytes.empty() && written > 0;) {
+      written = write(parent_[0], bytes.data(), bytes.size());
+      bytes.remove_prefix(static_cast<std::size_t>(std::max<ssize_t>(written, 0)));
     }
-    return true;
+    std::signal(SIGPIPE, previous);
+    return bytes.empty();
   }
 
   /// One line from its standard output pipe, ending in LF; what came and "<no more
@@ -119,7 +119,8 @@ class Child {
     return line;
   }
 
-  /// After Wait: its peak resident set size.
+  /// After Wait: its peak resident set size, or that of a child of its own that it waited
+  /// for, whichever is larger.
   long PeakKiB() const { return peakKiB_; }
 #endif
 
@@ -167,6 +168,7 @@ class Child {
 struct Outcome {
   int status = -1;  // the exit status, or -1 when it did not exit normally
   std::string out, err;
+  long peakKiB = 0;  // as Child::PeakKiB, on POSIX
 };
 
 /// A file name of this process's own in the temporary directory.
@@ -178,12 +180,16 @@ inline std::string TempPath(const std::string& what) {
 /// and its output read back, or left in the file `outputPath` if given (a device, say).
 /// Files only, so that no pipe can fill up. Standard error is read back, its lines
 /// ending in LF.
-inline Outcome Run(const std::vector<std::string>& argv, std::string_view input, const std::string& inputPath = "",
-                   const std::string& outputPath = "") {
+inline Outcome RunToEnd(const std::vector<std::string>& argv, std::string_view input, const std::string& inputPath = "",
+                        const std::string& outputPath = "") {
   const std::string in = TempPath("in"), out = TempPath("out"), err = TempPath("err");
   std::ofstream(in, std::ios::binary) << input;
   Outcome outcome;
-  outcome.status = Child(argv, inputPath.empty() ? in : inputPath, outputPath.empty() ? out : outputPath, err).Wait();
+  Child child(argv, inputPath.empty() ? in : inputPath, outputPath.empty() ? out : outputPath, err);
+  outcome.status = child.Wait();
+#ifndef _WIN32
+  outcome.peakKiB = child.PeakKiB();
+#endif
   outcome.out = FileBytes(out);
   outcome.err = FileBytes(err);
   for (const std::string& path : {in, out, err}) std::remove(path.c_str());
