@@ -119,10 +119,11 @@ class Child {
     return line;
   }
 
-  /// After Wait: its peak resident set size, or that of a child of its own that it waited
-  /// for, whichever is larger.
-  long PeakKiB() const { return peakKiB_; }
 #endif
+
+  /// After Wait, on POSIX: its peak resident set size, or that of a child of its own that
+  /// it waited for, whichever is larger; 0 elsewhere.
+  long PeakKiB() const { return peakKiB_; }
 
   /// Ends its standard input and waits for it to end: its exit status, or -1 if it did
   /// not exit normally.
@@ -159,8 +160,8 @@ class Child {
 #else
   pid_t pid_ = 0;
   int parent_[3] = {-1, -1, -1};
-  long peakKiB_ = 0;
 #endif
+  long peakKiB_ = 0;
   int status_ = -1;
 };
 
@@ -168,7 +169,7 @@ class Child {
 struct Outcome {
   int status = -1;  // the exit status, or -1 when it did not exit normally
   std::string out, err;
-  long peakKiB = 0;  // as Child::PeakKiB, on POSIX
+  long peakKiB = 0;  // as Child::PeakKiB
 };
 
 /// A file name of this process's own in the temporary directory.
@@ -187,9 +188,7 @@ inline Outcome RunToEnd(const std::vector<std::string>& argv, std::string_view i
   Outcome outcome;
   Child child(argv, inputPath.empty() ? in : inputPath, outputPath.empty() ? out : outputPath, err);
   outcome.status = child.Wait();
-#ifndef _WIN32
   outcome.peakKiB = child.PeakKiB();
-#endif
   outcome.out = FileBytes(out);
   outcome.err = FileBytes(err);
   for (const std::string& path : {in, out, err}) std::remove(path.c_str());
