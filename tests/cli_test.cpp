@@ -1,6 +1,6 @@
 // tarvik-id as a process, natively and on Windows (under Wine too) from one table: its
 // arguments, standard streams and exit status; the same table in-process with the input
-// cut anywhere; and on Windows its file's resources. Expected id numbers come from the
+// cut anywhere; on POSIX, through pipes; and on Windows its file's resources. Expected id numbers come from the
 // table of known answers, and for ASCII text beyond it from the reference fold.
 #include <gtest/gtest.h>
 
@@ -206,7 +206,8 @@ TEST(IdTool, AnswersArgumentsAndInputLines) {
 
 #ifndef _WIN32
 
-// The tool's streaming through pipes, which only the POSIX side of the runner drives.
+// The tool's streaming through pipes, which a POSIX shell between the runner and the
+// tool makes, with its own tools feeding the input.
 TEST(IdToolPipes, KeepsMemoryFlatOnAQuarterGigabyteLine) {
   // The line repeats a 33-byte piece, so its characters straddle every block size;
   // 268435464 bytes are 8134408 pieces. The reference fold, by repeated squaring in
@@ -222,15 +223,17 @@ TEST(IdToolPipes, KeepsMemoryFlatOnAQuarterGigabyteLine) {
 }
 
 TEST(IdToolPipes, AnswersEachLineBeforeTheNextArrives) {
-  Child tool({TARVIK_ID_PATH}, kPipe, kPipe, "/dev/null");
-  // A tool that buffers its output until the input ends would send nothing while the
-  // pipe stays open: each answer is awaited for ten seconds at most.
-  for (const std::string_view line : {"abc\n", "ABCDEFGH\r\n", "\n"}) {
-    ASSERT_TRUE(tool.Write(line)) << "cannot write " << Hex(line) << " to the tool";
-    EXPECT_EQ(tool.ReadLine(10), std::to_string(Id(line.substr(0, line.find_first_of("\r\n")))) + "\n")
-        << "after writing " << Hex(line);
-  }
-  EXPECT_EQ(tool.Wait(), 0);
+  // The shell writes each line only once the answer to the one before has come back
+  // through a named pipe (and passes it on to standard error), waiting ten seconds at
+  // most; both pipes stay open, so a tool that held its answers until the input ends
+  // would give none.
+  const std::string fifo = TempPath("fifo");
+  const std::string line = "mkfifo \"$1\" && { exec 4<\"$1\"; for line in abc 'ABCDEFGH\\r' ''; do "
+                           "printf \"$line\\n\"; timeout 10 head -n 1 <&4 >&2 || exit; done; } | \"$0\" >\"$1\"";
+  const Outcome got = RunToEnd({"/bin/sh", "-c", line, TARVIK_ID_PATH, fifo}, "");
+  std::remove(fifo.c_str());
+  EXPECT_EQ(got.err, Ids({"abc", "ABCDEFGH", ""}));
+  EXPECT_EQ(got.status, 0);
 }
 
 TEST(IdToolPipes, SaysSoWhenMemoryRunsOut) {
