@@ -1,7 +1,8 @@
 // tarvik-id as a process, natively and on Windows (under Wine too) from one table: its
 // arguments, standard streams and exit status; the same table in-process with the input
-// cut anywhere; on POSIX, through pipes; and on Windows its file's resources. Expected id numbers come from the
-// table of known answers, and for ASCII text beyond it from the reference fold.
+// cut anywhere; on POSIX, through pipes; and on Windows its file's resources. Expected id
+// numbers come from the table of known answers, and for ASCII text beyond it from the
+// reference fold.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -270,9 +271,8 @@ TEST(IdTool, AgreesWithTheEngineOnRandomLines) {
       }
       if (input.empty() && units.starts_with(u'\xFEFF')) continue;  // would be skipped as a mark
       input += bytes + (below(2) ? "\r\n" : "\n");
-      const std::u16string number = tarvik::WorkOutIdNumber(units);
-      expected += std::string(number.begin(), number.end()) + "\n";
-      lines.emplace_back(std::move(bytes), number);
+      lines.emplace_back(std::move(bytes), tarvik::WorkOutIdNumber(units));
+      expected += Narrow(lines.back().second) + "\n";
     }
     std::vector<std::size_t> cuts;
     for (std::size_t at = 0; at < input.size(); at += 1 + below(below(8) == 0 ? 100000 : 64)) cuts.push_back(at);
@@ -280,8 +280,7 @@ TEST(IdTool, AgreesWithTheEngineOnRandomLines) {
     ASSERT_EQ(got.status, 0) << "round " << round << ", stderr: " << got.err;
     ASSERT_EQ(got.out, expected) << "round " << round;
     // --match with the number of the first line longer than a block, which it keeps whole.
-    const auto isLong = [](const auto& line) { return line.first.size() > 20000; };
-    const auto longLine = std::find_if(lines.begin(), lines.end(), isLong);
+    const auto longLine = std::find_if(lines.begin(), lines.end(), [](auto& l) { return l.first.size() > 20000; });
     if (longLine == lines.end()) continue;
     std::string matching;
     for (const auto& [bytes, number] : lines) {
