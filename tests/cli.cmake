@@ -19,10 +19,6 @@ add_dependencies(cli_test tarvik)
 
 # The file itself: a console program, small, needing no DLL but the few Windows ones
 # it calls; only the size-optimised build has a size to keep.
-set(tarvik_id_max_bytes "")
-if(CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
-  set(tarvik_id_max_bytes -DMAX_BYTES=40960)
-endif()
 add_test(NAME cli_exe_file COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DEXE=$<TARGET_FILE:tarvik-id>
-         -DCONSOLE=ON -DDLLS=kernel32.dll,msvcrt.dll,user32.dll ${tarvik_id_max_bytes}
+         -DCONSOLE=ON -DDLLS=kernel32.dll,msvcrt.dll,user32.dll -DMAX_BYTES=$<$<CONFIG:MinSizeRel>:40960>
          -P ${CMAKE_CURRENT_SOURCE_DIR}/pe_check.cmake)

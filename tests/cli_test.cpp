@@ -1,11 +1,11 @@
 // tarvik-id as a process, natively and on Windows (under Wine too) from one table: its
-// arguments, standard streams and exit status; in-process with its input cut anywhere;
-// and on Windows its file's resources. Expected id numbers come from the table of known
-// answers, and for ASCII text beyond it from the reference fold.
+// arguments, standard streams and exit status; the same table in-process with the input
+// cut anywhere; on POSIX, through pipes; and on Windows its file's resources. Expected id
+// numbers come from the table of known answers, and for ASCII text beyond it from the
+// reference fold.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <initializer_list>
 #include <random>
 #include <regex>
@@ -14,12 +14,13 @@
 #include <vector>
 
 #include "cli/id_tool.h"
+#include "cli/utf8.h"
 #include "engine/id_number.h"
 #include "tarvik/version.h"
 #include "tests/cli_support.h"
+#include "tests/support/child_process.h"
 #include "tests/support/expected_gap.h"
 #include "tests/support/known_answers.h"
-#include "tests/support/child_process.h"
 #ifdef _WIN32
 #include "tests/support/resources.h"
 #endif
@@ -45,17 +46,6 @@ std::string Ids(std::initializer_list<std::string_view> texts) {
   return lines;
 }
 
-Outcome RunTool(std::vector<std::string> arguments, std::string_view input = "") {
-  arguments.insert(arguments.begin(), TARVIK_ID_PATH);
-  return Run(arguments, input);
-}
-
-std::string Describe(const std::vector<std::string>& arguments, std::string_view input) {
-  std::string text = "tarvik-id";
-  for (const std::string& argument : arguments) text += " '" + argument + "'";
-  return text + (input.size() <= 200 ? " with input " + Hex(input) : "");
-}
-
 #ifdef _WIN32
 constexpr bool kNative = false;
 #else
@@ -67,250 +57,203 @@ constexpr bool kSanitized = true;
 constexpr bool kSanitized = false;
 #endif
 
+struct Case {
+  std::vector<std::string> arguments;
+  std::string input, out;  // "Usage: ..." stands for the help, whose first words these are
+  std::string err = "";  // all of standard error if it ends in LF, else a part of it
+  int status = 0;
+  std::string inputPath = "", outputPath = "";  // files standing for `input` and for the output read back
+};
+
+// Checks a run of the tool, as a process or in-process, against its row; true if it is as the row says.
+template <typename Got>
+bool ExpectAsRow(const Got& got, const Case& c) {
+  const std::string out = c.out.starts_with("Usage:") ? got.out.substr(0, c.out.size()) : got.out;
+  const bool err = c.err.empty() || c.err.ends_with('\n') ? got.err == c.err : got.err.find(c.err) != std::string::npos;
+  EXPECT_EQ(got.status, c.status) << "stderr: " << got.err;
+  EXPECT_EQ(out, c.out);
+  EXPECT_TRUE(err) << "expected in stderr: " << c.err << "\ngot: " << got.err;
+  return got.status == c.status && out == c.out && err;
+}
+
 TEST(IdTool, AnswersArgumentsAndInputLines) {
-  struct Case {
-    std::vector<std::string> arguments;
-    std::string input, out;
-    const char* err;  // expected inside standard error; "" for nothing at all
-    int status;
-    bool native = false;  // only natively: Windows passes arguments as UTF-16, never ill-formed
-  };
-  const Case cases[] = {
+  // The input of the rows read in-process: a byte-order mark, CR LF, a three-byte and a
+  // two-byte character, a bad sequence, a CR inside a line, one after a character outside
+  // ASCII and a CR ending the input.
+  const std::string cut =
+      "\xEF\xBB\xBF" "ABC\r\n" "\xE2\x82\xAC\r\n" "ab\xC0\xAF\n" "a\rb\n" "Ab\xC3\x9C\r\r\n" "\xC5\x82\r";
+  const std::string cutError = "tarvik-id: line 3: invalid UTF-8 at byte 3\n";
+  const std::string tryHelp = "\nTry 'tarvik-id --help' for more information.\n";
+  const std::string noSpace = "tarvik-id: cannot write the output: No space left on device\n";
+  const std::string cannotRead = kNative ? "Is a directory\n" : "Invalid argument\n";
+  std::vector<Case> cases = {
       // arguments, in order, each on its own line; case does not matter; quoting survives
       // the command line and "*" is no pattern of file names
-      {{"abc", "ABC", "abcdefgh", "", "a b", "*"}, "", Ids({"abc", "ABC", "abcdefgh", "", "a b", "*"}), "", 0},
+      {{"abc", "ABC", "abcdefgh", "", "a b", "*"}, "", Ids({"abc", "ABC", "abcdefgh", "", "a b", "*"})},
       // arguments outside ASCII: code page 1252, best fit, and past U+FFFF two units
-      {{"€", "ł", "😀"}, "", Ids({"€", "ł", "😀"}), "", 0},
+      {{"€", "ł", "😀"}, "", Ids({"€", "ł", "😀"})},
       // "--" lets an address start with '-'; a lone "-" is an address anyway
-      {{"--", "-abc", "--help"}, "", Ids({"-abc", "--help"}), "", 0},
-      {{"-"}, "", Ids({"-"}), "", 0},
+      {{"--", "-abc", "--help"}, "", Ids({"-abc", "--help"})},
+      {{"-"}, "", Ids({"-"})},
       // an argument that is not UTF-8 is skipped and reported, the others answered
-      {{"abc", "\xFF", "xyz"}, "", Ids({"abc", "xyz"}), "tarvik-id: argument 2: invalid UTF-8\n", 1, true},
+      {{"abc", "\xFF", "xyz"}, "", Ids({"abc", "xyz"}), "tarvik-id: argument 2: invalid UTF-8\n", 1},
       // arguments win over standard input
-      {{"abc"}, "xyz\n", Ids({"abc"}), "", 0},
+      {{"abc"}, "xyz\n", Ids({"abc"})},
       // lines ending in LF, CR LF and nothing
-      {{}, "abc\nABC\r\nabcdefgh", Ids({"abc", "ABC", "abcdefgh"}), "", 0},
+      {{}, "abc\nABC\r\nabcdefgh", Ids({"abc", "ABC", "abcdefgh"})},
       // an empty line is the empty address; a CR not before LF belongs to the line
-      {{}, "\n\r\na\rb\n", Ids({"", "", "a\rb"}), "", 0},
+      {{}, "\n\r\na\rb\n", Ids({"", "", "a\rb"})},
       // binary input: CR LF split by the tool, a bad line reported, and Ctrl+Z no end of file
       {{}, "ABC\r\n\xff\r\n€\n\na\x1a" "b", Ids({"ABC", "€", "", "a\x1a" "b"}),
        "tarvik-id: line 2: invalid UTF-8 at byte 1\n", 1},
       // no input, no answers; "--" alone still reads standard input
-      {{}, "", "", "", 0},
-      {{"--"}, "xyz", Ids({"xyz"}), "", 0},
+      {{}, "", ""},
+      {{"--"}, "xyz", Ids({"xyz"})},
       // a byte-order mark opening the input is not part of the first address
-      {{}, "\xEF\xBB\xBF" "ABC\r\nabc\r\n", Ids({"ABC", "abc"}), "", 0},
+      {{}, "\xEF\xBB\xBF" "ABC\r\nabc\r\n", Ids({"ABC", "abc"})},
       // bad UTF-8 on line 2 of 3: lines 1 and 3 answered, line 2 named with the byte
       {{}, "abc\nab\xC0\xAF\nABC\n", Ids({"abc", "ABC"}), "tarvik-id: line 2: invalid UTF-8 at byte 3\n", 1},
       // every bad line is reported, and an encoded surrogate is bad too
       {{}, "\x80\nxyz\n\xED\xA0\x80", Ids({"xyz"}), "line 3: invalid UTF-8 at byte 1", 1},
       // a byte-order mark only opens the input: on line 2 it is U+FEFF, which 1252 lacks
-      {{}, "abc\n\xEF\xBB\xBF" "abc\n", Ids({"abc", "\xEF\xBB\xBF" "abc"}), "", 0},
+      {{}, "abc\n\xEF\xBB\xBF" "abc\n", Ids({"abc", "\xEF\xBB\xBF" "abc"})},
       // the byte count includes a skipped byte-order mark
       {{}, "\xEF\xBB\xBF" "a\xF4\x90\x80\x80", "", "line 1: invalid UTF-8 at byte 5", 1},
       // help and version print and stop, wherever they stand
-      {{"abc", "--help"}, "", "Usage: tarvik-id", "", 0},
-      {{"--version"}, "", std::string("tarvik-id ") + TARVIK_VERSION_SHORT + "\n", "", 0},
+      {{"abc", "--help"}, "", "Usage: tarvik-id"},
+      {{"--version"}, "", std::string("tarvik-id ") + TARVIK_VERSION_SHORT + "\n"},
       // unknown options are usage errors and nothing is answered
-      {{"--frobnicate"}, "abc\n", "", "tarvik-id: unknown option '--frobnicate'\n", 2},
+      {{"--frobnicate"}, "abc\n", "", "tarvik-id: unknown option '--frobnicate'" + tryHelp, 2},
       {{"abc", "-x"}, "", "", "unknown option '-x'", 2},
       {{"--help=x"}, "", "", "unknown option '--help=x'", 2},
       // --match prints the addresses with the number, exactly as given (in UTF-8), in order
-      {{"--match", std::to_string(Id("abc")), "abc", "xyz", "ABC", "ł"}, "", "abc\nABC\n", "", 0},
-      {{"€", "abc", "--match", std::to_string(Id("€")), "ABC", "€"}, "", "€\n€\n", "", 0},
-      {{"abc", "--match", std::to_string(Id("xyz")), "--", "xyz"}, "", "xyz\n", "", 0},
+      {{"--match", std::to_string(Id("abc")), "abc", "xyz", "ABC", "ł"}, "", "abc\nABC\n"},
+      {{"€", "abc", "--match", std::to_string(Id("€")), "ABC", "€"}, "", "€\n€\n"},
+      {{"abc", "--match", std::to_string(Id("xyz")), "--", "xyz"}, "", "xyz\n"},
       {{"--match", "4294967295", "abc"}, "", "", "", 1},
-      {{"--match", std::to_string(Id("xyz")), "\xFF", "xyz"}, "", "xyz\n", "tarvik-id: argument 3: invalid UTF-8\n", 0, true},
+      {{"--match", std::to_string(Id("xyz")), "\xFF", "xyz"}, "", "xyz\n", "tarvik-id: argument 3: invalid UTF-8\n"},
       // ... and the input lines: no mark, one kind of line end, a bad line reported and passed over
       {{"--match", std::to_string(Id("abc"))}, "\xEF\xBB\xBF" "ABC\r\nxyz\r\nab\xC0\xAF\n€\nabc", "ABC\nabc\n",
-       "tarvik-id: line 3: invalid UTF-8 at byte 3\n", 0},
-      {{"--match", "0"}, "\n\r\nx\n", "\n\n", "", 0},
-      {{"--match", std::to_string(Id("AbÜ", "\r"))}, "AbX\nAbÜ\r\r\n", "AbÜ\r\n", "", 0},
+       "tarvik-id: line 3: invalid UTF-8 at byte 3\n"},
+      {{"--match", "0"}, "\n\r\nx\n", "\n\n"},
+      {{"--match", std::to_string(Id("AbÜ", "\r"))}, "AbX\nAbÜ\r\r\n", "AbÜ\r\n"},
       {{"--match", std::to_string(Id("a\rb"))}, "abc\r\n", "", "", 1},
-      // NUMBER is spelt as the tool prints it, and nothing is answered otherwise
-      {{"--match", "4294967296", "abc"}, "", "",
-       "tarvik-id: --match takes an id number from 0 to 4294967295 in plain digits, not '4294967296'\n", 2},
-      {{"--match", "+999494", "abc"}, "", "", "not '+999494'", 2},
-      {{"--match", "-1", "abc"}, "", "", "not '-1'", 2},
-      {{"--match", "0999494", "abc"}, "", "", "not '0999494'", 2},
-      {{"--match", "", "abc"}, "", "", "not ''", 2},
-      {{"--match", " 999494"}, "abc\n", "", "not ' 999494'", 2},
-      {{"--match", "99949a"}, "abc\n", "", "not '99949a'", 2},
-      {{"abc", "--match"}, "", "", "tarvik-id: option '--match' needs a NUMBER\n", 2},
+      // the input above: the answers, and with --match the lines printed, whatever the cuts
+      {{}, cut, "999494\n128\n990908\n100964360\n108\n", cutError, 1},
+      {{"--match", "999494"}, cut, "ABC\n", cutError},
+      {{"--match", "990908"}, cut, "a\rb\n", cutError},
+      {{"--match", "100964360"}, cut, "Ab\xC3\x9C\r\n", cutError},
+      {{"--match", "108"}, cut, "\xC5\x82\n", cutError},
+      {{"abc", "--match"}, "", "", "tarvik-id: option '--match' needs a NUMBER" + tryHelp, 2},
       {{"--match", "1", "--match", "2"}, "", "", "option '--match' is given twice", 2},
+      // 2^20 'X's, lower-cased to 'x': the reference fold gives 2155872256
+      {{}, std::string(std::size_t{1} << 20, 'X') + "\r\nabc\n", "2155872256\n" + Ids({"abc"})},
+      // /dev/full takes the open but fails every write; the status is 1 with --match too
+      {{"abc"}, "abc\n", "", noSpace, 1, "", "/dev/full"},
+      {{}, "abc\n", "", noSpace, 1, "", "/dev/full"},
+      {{"--version"}, "abc\n", "", noSpace, 1, "", "/dev/full"},
+      {{"--match", "999494"}, "abc\n", "", noSpace, 1, "", "/dev/full"},
+      // a directory opens for reading, but reading it fails; Wine reads a directory as
+      // ERROR_INVALID_FUNCTION, which the C runtime calls EINVAL
+      {{}, "", "", "tarvik-id: cannot read the input: " + cannotRead, 1, "/"},
   };
-  for (const Case& c : cases) {
-    if (c.native && !kNative) continue;
-    SCOPED_TRACE(Describe(c.arguments, c.input));
-    const Outcome got = RunTool(c.arguments, c.input);
-    EXPECT_EQ(got.status, c.status) << "stderr: " << got.err;
-    if (c.out.starts_with("Usage:")) {
-      EXPECT_TRUE(got.out.starts_with(c.out)) << "expected usage, got: " << got.out;
-    } else {
-      EXPECT_EQ(got.out, c.out);
-    }
-    if (*c.err == '\0') {
-      EXPECT_EQ(got.err, "");
-    } else {
-      EXPECT_NE(got.err.find(c.err), std::string::npos) << "expected in stderr: " << c.err << "\ngot: " << got.err;
-    }
+  // NUMBER is spelt as the tool prints it, and nothing is answered otherwise.
+  const std::string notNumber = "tarvik-id: --match takes an id number from 0 to 4294967295 in plain digits, not '";
+  for (const std::string number : {"4294967296", "+999494", "-1", "0999494", "", " 999494", "99949a"}) {
+    cases.push_back({{"--match", number, "abc"}, "", "", notNumber + number + "'" + tryHelp, 2});
+    cases.push_back({{"--match", number}, "abc\n", "", notNumber + number + "'" + tryHelp, 2});
   }
-}
-
-// Every known answer, as arguments and as lines of input, and picked out by --match.
-TEST(IdTool, AnswersTheKnownAnswers) {
+  // Every known answer, as arguments and as lines of input, and picked out by --match.
   const std::vector<KnownAnswer> answers = ReadKnownAnswers(TARVIK_KNOWN_ANSWERS);
   ASSERT_FALSE(answers.empty()) << TARVIK_KNOWN_ANSWERS;
-  const uint32_t abc = Id("abc");
-  std::vector<std::string> arguments = {"--"}, matching = {"--match", std::to_string(abc), "--"};
-  std::string lines = "\n", numbers, matched;  // an empty first line, so that no row's mark opens the input
+  const std::string abc = std::to_string(Id("abc"));
+  Case asArguments{{"--"}, "", ""}, asLines{{}, "\n", ""}, matching{{"--match", abc, "--"}, "", ""};
   for (const KnownAnswer& a : answers) {
-    arguments.push_back(a.text);
-    matching.push_back(a.text);
-    lines += a.text + "\n";
-    numbers += std::to_string(a.id) + "\n";
-    if (a.id == abc) matched += a.text + "\n";
+    asArguments.arguments.push_back(a.text);
+    matching.arguments.push_back(a.text);
+    asLines.input += a.text + "\n";  // after an empty line, so that no row's mark opens the input
+    asArguments.out += std::to_string(a.id) + "\n";
+    if (std::to_string(a.id) == abc) matching.out += a.text + "\n";
   }
-  EXPECT_EQ(RunTool(arguments).out, numbers) << "as arguments";
-  EXPECT_EQ(RunTool({}, lines).out, "0\n" + numbers) << "as lines";
-  EXPECT_EQ(RunTool(matching).out, matched) << "with --match " << abc;
-}
-
-TEST(IdTool, FoldsAOneMegabyteLine) {
-  // 2^20 'X's, lower-cased to 'x': the reference fold gives 2155872256.
-  const Outcome got = RunTool({}, std::string(std::size_t{1} << 20, 'X') + "\r\nabc\n");
-  EXPECT_EQ(got.status, 0) << "stderr: " << got.err;
-  EXPECT_EQ(got.out, "2155872256\n" + Ids({"abc"}));
-}
-
-TEST(IdTool, ReportsStreamsItCannotUse) {
-  const std::string inputPath = TempPath("in"), outputPath = TempPath("out");
-  std::ofstream(inputPath) << "abc\n";
-  // /dev/full takes the open but fails every write; the status is 1 with --match too.
-  for (const std::vector<std::string>& arguments : {std::vector<std::string>{TARVIK_ID_PATH, "abc"}, {TARVIK_ID_PATH},
-                                                    {TARVIK_ID_PATH, "--version"}, {TARVIK_ID_PATH, "--match", "999494"}}) {
-    const Outcome got = RunWithFiles(arguments, inputPath, "/dev/full");
-    EXPECT_EQ(got.status, 1) << Describe(arguments, "abc\n") << " into /dev/full";
-    EXPECT_EQ(got.err, "tarvik-id: cannot write the output: No space left on device\n") << Describe(arguments, "");
-  }
-  // A directory opens for reading, but reading it fails; Wine reads a directory as
-  // ERROR_INVALID_FUNCTION, which the C runtime calls EINVAL.
-  const Outcome directory = RunWithFiles({TARVIK_ID_PATH}, "/", outputPath);
-  EXPECT_EQ(directory.status, 1);
-  EXPECT_EQ(directory.err, std::string("tarvik-id: cannot read the input: ") +
-                               (kNative ? "Is a directory\n" : "Invalid argument\n"));
-  std::remove(inputPath.c_str());
-  std::remove(outputPath.c_str());
-}
-
-#ifndef _WIN32
-
-// The tool's streaming through pipes, which only the POSIX side of the runner drives.
-class IdToolPipes : public ::testing::Test {
- protected:
-  // A tool that died early would turn the next write into a SIGPIPE for this test.
-  void SetUp() override { previous_ = std::signal(SIGPIPE, SIG_IGN); }
-  void TearDown() override { std::signal(SIGPIPE, previous_); }
-  void (*previous_)(int) = nullptr;
-};
-
-TEST_F(IdToolPipes, KeepsMemoryFlatOnAQuarterGigabyteLine) {
-  // The line repeats a 33-byte piece ("Firstname.LASTNAME@Ex.com€ üÜ"), so its
-  // characters straddle every block size; 8134408 pieces make 268435464 bytes. The
-  // reference fold, by repeated squaring in Python, gives 3675712592.
-  const std::string piece = "Firstname.LASTNAME@Ex.com€ üÜ";
-  const std::string outputPath = TempPath("out");
-  Child tool({TARVIK_ID_PATH}, Pipe(), {outputPath}, {"/dev/null"});
-  ASSERT_EQ(tool.Error(), 0);
-  std::string block;
-  for (int k = 0; k < 1000; ++k) block += piece;
-  std::size_t left = 8134408;
-  while (left > 0) {
-    const std::size_t pieces = std::min<std::size_t>(left, 1000);
-    if (!tool.Write(std::string_view(block).substr(0, pieces * piece.size()))) break;
-    left -= pieces;
-  }
-  EXPECT_EQ(left, 0u) << "the tool stopped reading";
-  EXPECT_TRUE(tool.Write("\nabc\n"));
-  tool.CloseInput();
-  long peakKiB = 0;
-  EXPECT_EQ(tool.Wait(&peakKiB), 0);
-  EXPECT_EQ(FileBytes(outputPath), "3675712592\n" + Ids({"abc"}));
-  std::remove(outputPath.c_str());
-  // AddressSanitizer's shadow memory and allocator take more than the bound by themselves.
-  ExpectUnlessGap(kSanitized, peakKiB < 16 * 1024, "peak resident set size " + std::to_string(peakKiB) + " KiB < 16 MiB",
-                  "AddressSanitizer's own memory");
-}
-
-TEST_F(IdToolPipes, AnswersEachLineBeforeTheNextArrives) {
-  Child tool({TARVIK_ID_PATH}, Pipe(), Pipe(), {"/dev/null"});
-  ASSERT_EQ(tool.Error(), 0);
-  // A tool that buffers its output until the input ends would send nothing while the
-  // pipe stays open: each answer is awaited for ten seconds at most.
-  for (const std::string_view line : {"abc\n", "ABCDEFGH\r\n", "\n"}) {
-    ASSERT_TRUE(tool.Write(line)) << "cannot write " << Hex(line) << " to the tool";
-    EXPECT_EQ(tool.ReadLine(10), std::to_string(Id(line.substr(0, line.find_first_of("\r\n")))) + "\n")
-        << "after writing " << Hex(line);
-  }
-  tool.CloseInput();
-  EXPECT_EQ(tool.Wait(), 0);
-}
-
-TEST_F(IdToolPipes, SaysSoWhenMemoryRunsOut) {
-  // --match keeps a line longer than a block until its end, and 64 MiB of address
-  // space cannot keep a 256 MiB one.
-  const std::string errorPath = TempPath("err");
-  Child tool({"/bin/sh", "-c", "ulimit -v 65536 && exec \"$0\" \"$@\"", TARVIK_ID_PATH, "--match", "0"}, Pipe(),
-             {"/dev/null"}, {errorPath});
-  ASSERT_EQ(tool.Error(), 0);
-  const std::string block(1 << 20, 'a');
-  for (int k = 0; k < 256 && tool.Write(block); ++k) {
-  }
-  tool.CloseInput();
-  const int status = tool.Wait();
-  const std::string said = FileBytes(errorPath);
-  std::remove(errorPath.c_str());
-  ExpectUnlessGap(kSanitized, status == 1 && said == "tarvik-id: out of memory\n",
-                  "out of memory: status " + std::to_string(status) + ", said: " + said,
-                  "AddressSanitizer reserves far more address space than the limit");
-}
-
-#endif  // !_WIN32
-
-TEST(IdTool, ReadsLinesCutAnywhere) {
-  // A byte-order mark, CR LF, a three-byte and a two-byte character, a bad sequence,
-  // a CR inside a line, one after a character outside ASCII and a CR ending the input,
-  // each cut at every point: the answers, and with --match the lines printed, do not
-  // depend on how the reads fall.
-  const std::string input = "\xEF\xBB\xBF" "ABC\r\n" "\xE2\x82\xAC\r\n" "ab\xC0\xAF\n" "a\rb\n"
-                            "Ab\xC3\x9C\r\r\n" "\xC5\x82\r";
-  const struct {
+  asLines.out = "0\n" + asArguments.out;
+  cases.insert(cases.end(), {asArguments, asLines, matching});
+  for (const Case& c : cases) {
+    // In-process, the arguments are taken as the tool takes them natively.
+    std::vector<std::string> argv = {TARVIK_ID_PATH};
     std::vector<tarvik::cli::Argument> arguments;
-    std::string out;
-  } readings[] = {
-      {{}, "999494\n128\n990908\n100964360\n108\n"},
-      {{u"--match", u"999494"}, "ABC\n"},
-      {{u"--match", u"990908"}, "a\rb\n"},
-      {{u"--match", u"100964360"}, "Ab\xC3\x9C\r\n"},
-      {{u"--match", u"108"}, "\xC5\x82\n"},
-  };
-  for (const auto& reading : readings) {
-    for (std::size_t first = 0; first <= input.size(); ++first) {
-      for (std::size_t second = first; second <= input.size(); ++second) {
-        const auto got = RunInProcess(reading.arguments, input, {first, second});
-        ASSERT_EQ(got.out, reading.out) << "cut at " << first << " and " << second;
-        ASSERT_EQ(got.err, "tarvik-id: line 3: invalid UTF-8 at byte 3\n") << "cut at " << first << " and " << second;
-        ASSERT_EQ(got.status, reading.arguments.empty() ? 1 : 0);
+    std::string described = "tarvik-id";
+    for (const std::string& argument : c.arguments) {
+      argv.push_back(argument);
+      arguments.push_back(tarvik::cli::DecodeUtf8(argument));
+      described += " '" + argument + "'";
+    }
+    SCOPED_TRACE(described + (c.input.size() <= 200 ? " with input " + Hex(c.input) : ""));
+    // Windows passes arguments as UTF-16, never ill-formed.
+    if (kNative || std::count(arguments.begin(), arguments.end(), std::nullopt) == 0) {
+      ExpectAsRow(RunToEnd(argv, c.input, c.inputPath, c.outputPath), c);
+    }
+    if (!c.inputPath.empty() || !c.outputPath.empty()) continue;
+    // In-process too, an input of a few bytes read in pieces cut at every two places.
+    const std::size_t last = c.input.size() <= 64 ? c.input.size() : 0;
+    bool same = true;
+    for (std::size_t first = 0; same && first <= last; ++first) {
+      for (std::size_t second = first; same && second <= last; ++second) {
+        same = ExpectAsRow(RunInProcess(arguments, c.input, {first, second}), c);
+        if (!same) ADD_FAILURE() << "in-process, the input cut at " << first << " and " << second;
       }
     }
   }
 }
 
+#ifndef _WIN32
+
+// The tool's streaming through pipes, which a POSIX shell between the runner and the
+// tool makes, with its own tools feeding the input.
+TEST(IdToolPipes, KeepsMemoryFlatOnAQuarterGigabyteLine) {
+  // The line repeats a 33-byte piece, so its characters straddle every block size;
+  // 268435464 bytes are 8134408 pieces. The reference fold, by repeated squaring in
+  // Python, gives 3675712592. The peak is the largest of the shell's children.
+  const std::string line = "{ yes \"$1\" | tr -d '\\n' | head -c 268435464; printf '\\nabc\\n'; } | \"$0\"";
+  const Outcome got = RunToEnd({"/bin/sh", "-c", line, TARVIK_ID_PATH, "Firstname.LASTNAME@Ex.com€ üÜ"}, "");
+  EXPECT_EQ(got.status, 0) << got.err;
+  EXPECT_EQ(got.out, "3675712592\n" + Ids({"abc"}));
+  // AddressSanitizer's shadow memory and allocator take more than the bound by themselves.
+  ExpectUnlessGap(kSanitized, got.peakKiB < 16 * 1024,
+                  "peak resident set size " + std::to_string(got.peakKiB) + " KiB < 16 MiB",
+                  "AddressSanitizer's own memory");
+}
+
+TEST(IdToolPipes, AnswersEachLineBeforeTheNextArrives) {
+  // The shell writes each line only once the answer to the one before has come back
+  // through a named pipe (and passes it on to standard error), waiting ten seconds at
+  // most; both pipes stay open, so a tool that held its answers until the input ends
+  // would give none.
+  const std::string fifo = TempPath("fifo");
+  const std::string line = "mkfifo \"$1\" && { exec 4<\"$1\"; for line in abc 'ABCDEFGH\\r' ''; do "
+                           "printf \"$line\\n\"; timeout 10 head -n 1 <&4 >&2 || exit; done; } | \"$0\" >\"$1\"";
+  const Outcome got = RunToEnd({"/bin/sh", "-c", line, TARVIK_ID_PATH, fifo}, "");
+  std::remove(fifo.c_str());
+  EXPECT_EQ(got.err, Ids({"abc", "ABCDEFGH", ""}));
+  EXPECT_EQ(got.status, 0);
+}
+
+TEST(IdToolPipes, SaysSoWhenMemoryRunsOut) {
+  // --match keeps a line longer than a block until its end, and 64 MiB of address
+  // space cannot keep a 256 MiB one.
+  const std::string line = "ulimit -v 65536 && head -c 268435456 /dev/zero | tr '\\0' a | \"$0\" \"$@\"";
+  const Outcome got = RunToEnd({"/bin/sh", "-c", line, TARVIK_ID_PATH, "--match", "0"}, "", "", "/dev/null");
+  ExpectUnlessGap(kSanitized, got.status == 1 && got.err == "tarvik-id: out of memory\n",
+                  "out of memory: status " + std::to_string(got.status) + ", said: " + got.err,
+                  "AddressSanitizer reserves far more address space than the limit");
+}
+
+#endif  // !_WIN32
+
 TEST(IdTool, AgreesWithTheEngineOnRandomLines) {
   std::mt19937 random(20240601);
   const auto below = [&random](uint32_t n) { return std::uniform_int_distribution<uint32_t>(0, n - 1)(random); };
   // Mostly address characters, then Latin-1, other BMP letters, U+FEFF, pairs and CR.
-  const char32_t others[] = {0xC0, 0xDC, 0xE9, 0xFF, 0x141, 0x142, 0x391, 0x20AC, 0x4E2D, 0xFEFF, 0xFF21, 0x1F600, 0x10FFFF, '\r'};
+  const std::u32string_view others = U"\xC0\xDC\xE9\xFF\x141\x142\x391\x20AC\x4E2D\xFEFF\xFF21\x1F600\x10FFFF\r";
   const std::u16string_view ascii = u"abcxyzABCXYZ019.@_-+";
   for (int round = 0; round < 20; ++round) {
     std::string input, expected;
@@ -321,16 +264,15 @@ TEST(IdTool, AgreesWithTheEngineOnRandomLines) {
       std::u16string units;
       std::string bytes;
       for (uint32_t k = 0; k < length; ++k) {
-        char32_t c = below(4) != 0 ? ascii[below(ascii.size())] : others[below(std::size(others))];
+        char32_t c = below(4) != 0 ? ascii[below(ascii.size())] : others[below(others.size())];
         if (c == '\r' && k + 1 == length) c = 'r';  // a CR ending the line would be dropped
         bytes += tarvik::cli::testing::Utf8(c);
         AppendUtf16(c, units);
       }
       if (input.empty() && units.starts_with(u'\xFEFF')) continue;  // would be skipped as a mark
       input += bytes + (below(2) ? "\r\n" : "\n");
-      const std::u16string number = tarvik::WorkOutIdNumber(units);
-      expected += std::string(number.begin(), number.end()) + "\n";
-      lines.emplace_back(std::move(bytes), number);
+      lines.emplace_back(std::move(bytes), tarvik::WorkOutIdNumber(units));
+      expected += Narrow(lines.back().second) + "\n";
     }
     std::vector<std::size_t> cuts;
     for (std::size_t at = 0; at < input.size(); at += 1 + below(below(8) == 0 ? 100000 : 64)) cuts.push_back(at);
@@ -338,15 +280,13 @@ TEST(IdTool, AgreesWithTheEngineOnRandomLines) {
     ASSERT_EQ(got.status, 0) << "round " << round << ", stderr: " << got.err;
     ASSERT_EQ(got.out, expected) << "round " << round;
     // --match with the number of the first line longer than a block, which it keeps whole.
-    const auto isLong = [](const auto& line) { return line.first.size() > 20000; };
-    const auto longLine = std::find_if(lines.begin(), lines.end(), isLong);
+    const auto longLine = std::find_if(lines.begin(), lines.end(), [](auto& l) { return l.first.size() > 20000; });
     if (longLine == lines.end()) continue;
     std::string matching;
     for (const auto& [bytes, number] : lines) {
       if (number == longLine->second) matching += bytes + "\n";
     }
-    const auto matched = RunInProcess({u"--match", longLine->second}, input, cuts);
-    ASSERT_EQ(matched.out, matching) << "round " << round;
+    ASSERT_EQ(RunInProcess({u"--match", longLine->second}, input, cuts).out, matching) << "round " << round;
   }
 }
 
@@ -366,8 +306,8 @@ TEST(IdTool, HelpAndManualPageListTheSameOptions) {
   // The manual page's list is its OPTIONS section: a .TP, then the option in bold.
   const std::size_t from = page.find("\n.SH OPTIONS\n"), to = page.find("\n.SH", from + 1);
   const std::vector<std::string> options = Options(help, std::regex(R"(\n  (-\S*)(?: ([A-Z]+))?)"));
-  EXPECT_EQ(options, Options(page.substr(from, to - from), std::regex(R"re(\n\.TP\n\.BI? ([^ \n"]+)(?: " ([A-Z]+)")?)re")))
-      << TARVIK_MANUAL_PATH;
+  const std::regex pageItem(R"re(\n\.TP\n\.BI? ([^ \n"]+)(?: " ([A-Z]+)")?)re");
+  EXPECT_EQ(options, Options(page.substr(from, to - from), pageItem)) << TARVIK_MANUAL_PATH;
   EXPECT_NE(std::find(options.begin(), options.end(), "--match NUMBER"), options.end()) << help;
 }
 
@@ -375,8 +315,9 @@ TEST(IdTool, HelpAndManualPageListTheSameOptions) {
 
 TEST(IdToolFile, DescribesItselfAsPartOfTarvik) {
   const VersionInfo tool(WindowsPath(TARVIK_ID_PATH)), window(WindowsPath(TARVIK_EXE_PATH));
-  EXPECT_EQ(tool.String(L"FileVersion"), Widen(TARVIK_VERSION_TEXT));
-  EXPECT_EQ(tool.String(L"ProductVersion"), Widen(TARVIK_VERSION_TEXT));
+  for (const wchar_t* name : {L"FileVersion", L"ProductVersion"}) {
+    EXPECT_EQ(tool.String(name), Widen(TARVIK_VERSION_TEXT)) << Narrow(name);
+  }
   EXPECT_EQ(tool.String(L"OriginalFilename"), L"tarvik-id.exe");
   EXPECT_NE(tool.String(L"FileDescription"), window.String(L"FileDescription"));
   for (const wchar_t* name : {L"CompanyName", L"LegalCopyright", L"LegalTrademarks", L"ProductName"}) {

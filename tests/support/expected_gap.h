@@ -1,7 +1,8 @@
 // A check this platform cannot pass yet, marked as Wine's own tests mark one with
 // todo_wine: it still runs; where the gap is known its failure is reported as expected,
 // with the reason, and its passing fails the test, so that the marker is removed;
-// elsewhere it is an ordinary check. Nothing is skipped quietly.
+// elsewhere it is an ordinary check. Nothing is skipped quietly. (Under Wine, the gap
+// is win32.h's UnderWine().)
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,20 +10,7 @@
 #include <cstdio>
 #include <string>
 
-#ifdef _WIN32
-#include "win32.h"
-#endif
-
 namespace tarvik::test {
-
-/// Whether this runs under Wine (false natively).
-inline bool UnderWineHere() {
-#ifdef _WIN32
-  return UnderWine();
-#else
-  return false;
-#endif
-}
 
 /// `passed` is the outcome of the check `what`; `gap` says this platform is known to
 /// fail it, for `reason`.
@@ -35,11 +23,6 @@ inline void ExpectUnlessGap(bool gap, bool passed, const std::string& what, cons
     std::printf("[ EXPECTED GAP ] %s: %s\n", what.c_str(), reason);
     ::testing::Test::RecordProperty("expected_gap", what + ": " + reason);
   }
-}
-
-/// As todo_wine: a gap under Wine, an ordinary check on Windows (and natively).
-inline void TodoWine(bool passed, const std::string& what, const char* reason) {
-  ExpectUnlessGap(UnderWineHere(), passed, what, reason);
 }
 
 }  // namespace tarvik::test
