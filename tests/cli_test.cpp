@@ -225,12 +225,12 @@ TEST(IdToolPipes, KeepsMemoryFlatOnAQuarterGigabyteLine) {
 
 TEST(IdToolPipes, AnswersEachLineBeforeTheNextArrives) {
   // The shell writes each line only once the answer to the one before has come back
-  // through a named pipe (and passes it on to standard error), waiting ten seconds at
+  // through a named pipe (and passes it on to standard error), waiting two minutes at
   // most; both pipes stay open, so a tool that held its answers until the input ends
   // would give none.
   const std::string fifo = TempPath("fifo");
   const std::string line = "mkfifo \"$1\" && { exec 4<\"$1\"; for line in abc 'ABCDEFGH\\r' ''; do "
-                           "printf \"$line\\n\"; timeout 10 head -n 1 <&4 >&2 || exit; done; } | \"$0\" >\"$1\"";
+                           "printf \"$line\\n\"; timeout 120 head -n 1 <&4 >&2 || exit; done; } | \"$0\" >\"$1\"";
   const Outcome got = RunToEnd({"/bin/sh", "-c", line, TARVIK_ID_PATH, fifo}, "");
   std::remove(fifo.c_str());
   EXPECT_EQ(got.err, Ids({"abc", "ABCDEFGH", ""}));
