@@ -7,9 +7,10 @@
 
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
-#include <utility>
+#include <type_traits>
 
 namespace tarvik::e2e {
 
@@ -19,26 +20,15 @@ inline constexpr DWORD kReactTimeoutMs = 10000;
 
 /// Owns a handle that is not a GDI object (ui/scoped_gdi.h owns those) and frees it
 /// with `Free` on every way out of the scope; moved, never copied.
+template <auto Free>
+struct FreeWith {
+  void operator()(auto handle) const { Free(handle); }
+};
 template <typename Handle, auto Free>
-class Owned {
+class Owned : public std::unique_ptr<std::remove_pointer_t<Handle>, FreeWith<Free>> {
  public:
-  explicit Owned(Handle handle = nullptr) : handle_(handle) {}
-  Owned(Owned&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-  Owned& operator=(Owned&& other) noexcept {
-    std::swap(handle_, other.handle_);
-    return *this;
-  }
-  Owned(const Owned&) = delete;
-  Owned& operator=(const Owned&) = delete;
-  ~Owned() {
-    if (handle_) Free(handle_);
-  }
-
-  Handle Get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-
- private:
-  Handle handle_;
+  using std::unique_ptr<std::remove_pointer_t<Handle>, FreeWith<Free>>::unique_ptr;
+  Handle Get() const { return this->get(); }
 };
 
 /// A message sent with a bounded wait, so that a hung program fails a check instead of
