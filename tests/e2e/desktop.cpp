@@ -132,16 +132,10 @@ bool Program::Start(const std::wstring& path, DWORD timeoutMs, int showCommand) 
   return idle == 0;
 }
 
-bool Program::Running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
-
 bool Program::WaitForExit(DWORD timeoutMs, DWORD& exitCode) {
   if (WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
   GetExitCodeProcess(info_.hProcess, &exitCode);
   return true;
-}
-
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
-  return WaitFor(condition, timeoutMs, [] { return 0LL; });
 }
 
 bool WaitFor(const std::function<bool()>& condition, DWORD stallMs, const std::function<long long()>& progress) {
@@ -161,8 +155,6 @@ std::optional<DWORD_PTR> Send(HWND window, UINT message, WPARAM wParam, LPARAM l
   if (!SendMessageTimeoutW(window, message, wParam, lParam, flags, timeoutMs, &result)) return std::nullopt;
   return result;
 }
-
-bool RoundTrip(HWND window, DWORD timeoutMs) { return Send(window, WM_NULL, 0, 0, timeoutMs, SMTO_NORMAL).has_value(); }
 
 GuiObjects CountGuiObjects(HANDLE process, DWORD processId) {
   SetLastError(0);
@@ -227,8 +219,6 @@ RECT ClientOnScreen(HWND window) {
   MapWindowPoints(window, HWND_DESKTOP, reinterpret_cast<POINT*>(&rect), 2);
   return rect;
 }
-
-POINT Centre(const RECT& rect) { return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
 
 HWND FocusOf(HWND anyWindowOfThread) {
   GUITHREADINFO info{};

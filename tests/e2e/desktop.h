@@ -53,7 +53,7 @@ class Program {
   double StartupMs() const { return startupMs_; }
   DWORD ProcessId() const { return info_.dwProcessId; }
   HANDLE Handle() const { return info_.hProcess; }
-  bool Running() const;
+  bool Running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
 
   /// Waits for the process to end; false on timeout. exitCode gets its exit code.
   bool WaitForExit(DWORD timeoutMs, DWORD& exitCode);
@@ -63,11 +63,14 @@ class Program {
   double startupMs_ = 0;
 };
 
-/// Polls until the condition holds or the time is up; returns the last result.
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
-/// The same, but the time starts again whenever `progress` gives a new value (a text's
-/// length, a count of things done): a slow machine that is getting on is waited for.
+/// Polls until the condition holds, the time starting again whenever `progress` gives a
+/// new value (a text's length, a count of things done): a slow machine that is getting
+/// on is waited for. Returns the last result.
 bool WaitFor(const std::function<bool()>& condition, DWORD stallMs, const std::function<long long()>& progress);
+/// Polls until the condition holds or the time is up; returns the last result.
+inline bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
+  return WaitFor(condition, timeoutMs, [] { return 0LL; });
+}
 
 /// A window of the process with that class whose owner is `owner`, shown or not: for
 /// checks that nothing opened, which must see a window that has yet to be shown.
@@ -75,7 +78,9 @@ HWND FindAnyOwnedWindow(DWORD processId, const wchar_t* className, HWND owner);
 
 /// Returns once the thread of the window has handled what was sent to it before; false
 /// if it did not answer in time.
-bool RoundTrip(HWND window, DWORD timeoutMs);
+inline bool RoundTrip(HWND window, DWORD timeoutMs) {
+  return Send(window, WM_NULL, 0, 0, timeoutMs, SMTO_NORMAL).has_value();
+}
 
 /// The GDI and USER objects the process holds, by the best count the system offers
 /// (`how` says which); -1 where it offers none.
@@ -97,7 +102,7 @@ std::wstring WindowText(HWND window);
 RECT RectInClient(HWND window, HWND parent);
 /// The client area in screen coordinates.
 RECT ClientOnScreen(HWND window);
-POINT Centre(const RECT& rect);
+inline POINT Centre(const RECT& rect) { return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
 
 /// The keyboard focus of the thread that owns the window, in whatever process.
 HWND FocusOf(HWND anyWindowOfThread);

@@ -59,6 +59,9 @@ BOOL WINAPI FaultySystemParametersInfoW(UINT action, UINT size, void* value, UIN
   return SYSTEM(L"user32.dll", SystemParametersInfoW)(action, size, value, update);
 }
 
+// An answer for the driver, as a property of the window.
+void Answer(HWND form, const wchar_t* name, INT_PTR value) { SetPropW(form, name, reinterpret_cast<HANDLE>(value)); }
+
 // The link's role, whether its shortcut is "F1" and its name "About" (1 yes, 2 no), as
 // ObjectFromLresult gives the object behind the label's own answer to WM_GETOBJECT.
 void CheckLink() {
@@ -68,7 +71,7 @@ void CheckLink() {
   IAccessible* link = nullptr;
   if (answer <= 0 || !fromLresult ||
       FAILED(fromLresult(answer, __uuidof(IAccessible), 0, reinterpret_cast<void**>(&link)))) {
-    SetPropW(form, L"TarvikTestLinkRole", reinterpret_cast<HANDLE>(-1));
+    Answer(form, L"TarvikTestLinkRole", -1);
     return;
   }
   VARIANT self{}, role{};
@@ -82,15 +85,15 @@ void CheckLink() {
   freeString(shortcut);
   freeString(name);
   link->Release();
-  SetPropW(form, L"TarvikTestLinkShortcut", reinterpret_cast<HANDLE>(f1 ? 1 : 2));
-  SetPropW(form, L"TarvikTestLinkName", reinterpret_cast<HANDLE>(about ? 1 : 2));
-  SetPropW(form, L"TarvikTestLinkRole", reinterpret_cast<HANDLE>(static_cast<INT_PTR>(role.vt == VT_I4 ? role.lVal : 0)));
+  Answer(form, L"TarvikTestLinkShortcut", f1 ? 1 : 2);
+  Answer(form, L"TarvikTestLinkName", about ? 1 : 2);
+  Answer(form, L"TarvikTestLinkRole", role.vt == VT_I4 ? role.lVal : 0);
 }
 
 // What the form asked of its UI state, kept for the driver: this Wine's DefWindowProc
 // keeps no UI state to query.
 LRESULT WINAPI FaultySendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_CHANGEUISTATE && !GetParent(window)) SetPropW(window, L"TarvikTestUiState", reinterpret_cast<HANDLE>(wParam));
+  if (message == WM_CHANGEUISTATE && !GetParent(window)) Answer(window, L"TarvikTestUiState", wParam);
   return SYSTEM(L"user32.dll", SendMessageW)(window, message, wParam, lParam);
 }
 

@@ -1,17 +1,16 @@
 #!/usr/bin/env python3
-"""The mouse pointer as the X server has it, for the end-to-end driver under Wine.
-
-  x_pointer.py move X Y DONE   moves the pointer as a mouse would (XTEST, libXtst), then writes DONE
-  x_pointer.py image DONE      writes the pointer's size, hot spot and a CRC-32 of its
-                               ARGB pixels (XFIXES) to DONE
-
-Wine starts scripts with a #! line as Unix programs, but gives the driver no process to
-wait for, so every answer is a file written whole (DONE: a Unix path or a Windows path
-of the prefix in $WINEPREFIX). Why this is needed at all: a pointer move made with
-SendInput makes Wine warp the X pointer, and the motion events that come back from the
-X server can arrive after the next move and carry the pointer back; and Wine cannot
-describe another process's cursor.
-"""
+# The mouse pointer as the X server has it, for the end-to-end driver under Wine.
+#
+#   x_pointer.py move X Y DONE   moves the pointer as a mouse would (XTEST, libXtst), then writes DONE
+#   x_pointer.py image DONE      writes the pointer's size, hot spot and a CRC-32 of its
+#                                ARGB pixels (XFIXES) to DONE
+#
+# Wine starts scripts with a #! line as Unix programs, but gives the driver no process to
+# wait for, so every answer is a file written whole (DONE: a Unix path or a Windows path
+# of the prefix in $WINEPREFIX). Why this is needed at all: a pointer move made with
+# SendInput makes Wine warp the X pointer, and the motion events that come back from the
+# X server can arrive after the next move and carry the pointer back; and Wine cannot
+# describe another process's cursor.
 import ctypes
 import ctypes.util
 import os
@@ -68,7 +67,8 @@ def answer(path, line):
 
 commands = {("move", 5): lambda display: fake_motion(display, int(sys.argv[2]), int(sys.argv[3])),
             ("image", 3): cursor_image}
-work = commands.get((sys.argv[1] if len(sys.argv) > 1 else "", len(sys.argv))) or sys.exit(__doc__)
+usage = "usage: x_pointer.py move X Y DONE | image DONE"
+work = commands.get((sys.argv[1] if len(sys.argv) > 1 else "", len(sys.argv))) or sys.exit(usage)
 display = c_void_p(x11.XOpenDisplay(None) or sys.exit("x_pointer: cannot open the display"))
 answer(sys.argv[-1], work(display))
 x11.XCloseDisplay(display)
