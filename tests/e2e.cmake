@@ -23,34 +23,23 @@ target_link_options(tarvik_startup_fault PRIVATE -fno-lto -fno-use-linker-plugin
 add_executable(tarvik_e2e_minimal_window WIN32 e2e/minimal_window.cpp)
 set_target_properties(tarvik_e2e_minimal_window PROPERTIES OUTPUT_NAME minimal_window)
 
-if(MINGW)
-  # wmain and wWinMain as the entry points.
-  target_link_options(tarvik_e2e_driver PRIVATE -municode)
-  target_link_options(tarvik_e2e_minimal_window PRIVATE -municode)
-endif()
+# wmain and wWinMain as the entry points.
+target_link_options(tarvik_e2e_driver PRIVATE $<$<BOOL:${MINGW}>:-municode>)
+target_link_options(tarvik_e2e_minimal_window PRIVATE $<$<BOOL:${MINGW}>:-municode>)
 
+set(full_suite --minimal $<TARGET_FILE:tarvik_e2e_minimal_window> --faulty $<TARGET_FILE:tarvik_startup_fault>
+  --known-answers ${CMAKE_CURRENT_SOURCE_DIR}/known_answers.tsv)
 if(CMAKE_CROSSCOMPILING)
   # Under Wine the test brings its own X server and prefix: the DPI it sets and the
   # virtual desktop it asks for would otherwise reach the other Windows tests.
-  add_test(NAME e2e
-    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/run-e2e.sh
-      --driver $<TARGET_FILE:tarvik_e2e_driver>
-      --tarvik $<TARGET_FILE:tarvik>
-      --minimal $<TARGET_FILE:tarvik_e2e_minimal_window>
-      --faulty $<TARGET_FILE:tarvik_startup_fault>
-      --known-answers ${CMAKE_CURRENT_SOURCE_DIR}/known_answers.tsv
-      --prefix ${PROJECT_BINARY_DIR}/e2e-wineprefix
-      --out ${CMAKE_CURRENT_BINARY_DIR}/e2e)
+  add_test(NAME e2e COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/run-e2e.sh ${PROJECT_BINARY_DIR}/e2e-wineprefix
+    ${CMAKE_CURRENT_BINARY_DIR}/e2e $<TARGET_FILE:tarvik_e2e_driver> $<TARGET_FILE:tarvik> ${full_suite})
   set_tests_properties(e2e PROPERTIES TIMEOUT 3600 LABELS e2e)
 else()
   # On Windows itself the driver runs on the user's desktop at the system's DPI, and
   # takes over the keyboard and the mouse while it does.
-  add_test(NAME e2e
-    COMMAND tarvik_e2e_driver --tarvik $<TARGET_FILE:tarvik>
-      --minimal $<TARGET_FILE:tarvik_e2e_minimal_window>
-      --faulty $<TARGET_FILE:tarvik_startup_fault>
-      --known-answers ${CMAKE_CURRENT_SOURCE_DIR}/known_answers.tsv
-      --screenshot ${CMAKE_CURRENT_BINARY_DIR}/e2e/tarvik-96dpi.png)
+  add_test(NAME e2e COMMAND tarvik_e2e_driver --tarvik $<TARGET_FILE:tarvik> ${full_suite}
+    --screenshot ${CMAKE_CURRENT_BINARY_DIR}/e2e/tarvik-96dpi.png)
   set_tests_properties(e2e PROPERTIES RUN_SERIAL TRUE LABELS e2e)
   file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/e2e)
 endif()

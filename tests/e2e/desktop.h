@@ -7,9 +7,10 @@
 
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
-#include <utility>
+#include <type_traits>
 
 namespace tarvik::e2e {
 
@@ -19,26 +20,15 @@ inline constexpr DWORD kReactTimeoutMs = 10000;
 
 /// Owns a handle that is not a GDI object (ui/scoped_gdi.h owns those) and frees it
 /// with `Free` on every way out of the scope; moved, never copied.
+template <auto Free>
+struct FreeWith {
+  void operator()(auto handle) const { Free(handle); }
+};
 template <typename Handle, auto Free>
-class Owned {
+class Owned : public std::unique_ptr<std::remove_pointer_t<Handle>, FreeWith<Free>> {
  public:
-  explicit Owned(Handle handle = nullptr) : handle_(handle) {}
-  Owned(Owned&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-  Owned& operator=(Owned&& other) noexcept {
-    std::swap(handle_, other.handle_);
-    return *this;
-  }
-  Owned(const Owned&) = delete;
-  Owned& operator=(const Owned&) = delete;
-  ~Owned() {
-    if (handle_) Free(handle_);
-  }
-
-  Handle Get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-
- private:
-  Handle handle_;
+  using std::unique_ptr<std::remove_pointer_t<Handle>, FreeWith<Free>>::unique_ptr;
+  Handle Get() const { return this->get(); }
 };
 
 /// A message sent with a bounded wait, so that a hung program fails a check instead of
@@ -63,7 +53,7 @@ class Program {
   double StartupMs() const { return startupMs_; }
   DWORD ProcessId() const { return info_.dwProcessId; }
   HANDLE Handle() const { return info_.hProcess; }
-  bool Running() const;
+  bool Running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
 
   /// Waits for the process to end; false on timeout. exitCode gets its exit code.
   bool WaitForExit(DWORD timeoutMs, DWORD& exitCode);
@@ -73,11 +63,14 @@ class Program {
   double startupMs_ = 0;
 };
 
-/// Polls until the condition holds or the time is up; returns the last result.
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
-/// The same, but the time starts again whenever `progress` gives a new value (a text's
-/// length, a count of things done): a slow machine that is getting on is waited for.
+/// Polls until the condition holds, the time starting again whenever `progress` gives a
+/// new value (a text's length, a count of things done): a slow machine that is getting
+/// on is waited for. Returns the last result.
 bool WaitFor(const std::function<bool()>& condition, DWORD stallMs, const std::function<long long()>& progress);
+/// Polls until the condition holds or the time is up; returns the last result.
+inline bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
+  return WaitFor(condition, timeoutMs, [] { return 0LL; });
+}
 
 /// A window of the process with that class whose owner is `owner`, shown or not: for
 /// checks that nothing opened, which must see a window that has yet to be shown.
@@ -85,7 +78,9 @@ HWND FindAnyOwnedWindow(DWORD processId, const wchar_t* className, HWND owner);
 
 /// Returns once the thread of the window has handled what was sent to it before; false
 /// if it did not answer in time.
-bool RoundTrip(HWND window, DWORD timeoutMs);
+inline bool RoundTrip(HWND window, DWORD timeoutMs) {
+  return Send(window, WM_NULL, 0, 0, timeoutMs, SMTO_NORMAL).has_value();
+}
 
 /// The GDI and USER objects the process holds, by the best count the system offers
 /// (`how` says which); -1 where it offers none.
@@ -107,7 +102,7 @@ std::wstring WindowText(HWND window);
 RECT RectInClient(HWND window, HWND parent);
 /// The client area in screen coordinates.
 RECT ClientOnScreen(HWND window);
-POINT Centre(const RECT& rect);
+inline POINT Centre(const RECT& rect) { return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
 
 /// The keyboard focus of the thread that owns the window, in whatever process.
 HWND FocusOf(HWND anyWindowOfThread);

@@ -14,39 +14,27 @@ namespace tarvik::e2e {
 uint32_t MostFrequentColour(const Image& image) {
   std::map<uint32_t, int> counts;
   for (uint32_t p : image.pixels) ++counts[p];
-  uint32_t best = 0;
-  int bestCount = -1;
-  for (const auto& [colour, count] : counts) {
-    if (count > bestCount) best = colour, bestCount = count;
-  }
-  return best;
+  const auto most = std::max_element(counts.begin(), counts.end(),
+                                     [](const auto& a, const auto& b) { return a.second < b.second; });
+  return most == counts.end() ? 0 : most->first;
 }
 
 Image Crop(const Image& image, RECT part) {
-  part.left = std::max<LONG>(part.left, 0);
-  part.top = std::max<LONG>(part.top, 0);
-  part.right = std::min<LONG>(part.right, image.width);
-  part.bottom = std::min<LONG>(part.bottom, image.height);
-  Image result;
-  if (part.right <= part.left || part.bottom <= part.top) return result;
-  result.width = part.right - part.left;
-  result.height = part.bottom - part.top;
+  const RECT whole{0, 0, image.width, image.height};
+  if (!IntersectRect(&part, &part, &whole)) return {};
+  Image result{part.right - part.left, part.bottom - part.top, {}};
   for (int y = part.top; y < part.bottom; ++y) {
-    for (int x = part.left; x < part.right; ++x) result.pixels.push_back(image.At(x, y));
+    const auto row = image.pixels.begin() + y * image.width;
+    result.pixels.insert(result.pixels.end(), row + part.left, row + part.right);
   }
   return result;
 }
 
 Image Ink(const Image& image, uint32_t background) {
-  RECT box{image.width, image.height, 0, 0};
-  for (int y = 0; y < image.height; ++y) {
-    for (int x = 0; x < image.width; ++x) {
-      if (image.At(x, y) == background) continue;
-      box.left = std::min<LONG>(box.left, x);
-      box.top = std::min<LONG>(box.top, y);
-      box.right = std::max<LONG>(box.right, x + 1);
-      box.bottom = std::max<LONG>(box.bottom, y + 1);
-    }
+  RECT box{};
+  for (int i = 0; i < image.width * image.height; ++i) {
+    const RECT pixel{i % image.width, i / image.width, i % image.width + 1, i / image.width + 1};
+    if (image.pixels[i] != background) UnionRect(&box, &box, &pixel);
   }
   return Crop(image, box);
 }
@@ -73,19 +61,15 @@ bool SameImage(const Image& a, const Image& b, std::string& difference) {
                  std::to_string(b.width) + "x" + std::to_string(b.height);
     return false;
   }
-  int differing = 0;
-  for (int y = 0; y < a.height; ++y) {
-    for (int x = 0; x < a.width; ++x) {
-      if (a.At(x, y) == b.At(x, y)) continue;
-      if (differing++ == 0) {
-        char where[96];
-        std::snprintf(where, sizeof where, "first at (%d,%d): %06x against %06x", x, y, a.At(x, y), b.At(x, y));
-        difference = where;
-      }
-    }
-  }
-  if (differing) difference = std::to_string(differing) + " pixels differ, " + difference;
-  return differing == 0;
+  const size_t first = std::mismatch(a.pixels.begin(), a.pixels.end(), b.pixels.begin()).first - a.pixels.begin();
+  if (first == a.pixels.size()) return true;
+  size_t differing = 0;
+  for (size_t i = first; i < a.pixels.size(); ++i) differing += a.pixels[i] != b.pixels[i];
+  char where[96];
+  std::snprintf(where, sizeof where, "first at (%d,%d): %06x against %06x", static_cast<int>(first % a.width),
+                static_cast<int>(first / a.width), a.pixels[first], b.pixels[first]);
+  difference = std::to_string(differing) + " pixels differ, " + where;
+  return false;
 }
 
 Image OpaqueIcon(HICON icon, int size) {
@@ -97,26 +81,20 @@ Image OpaqueIcon(HICON icon, int size) {
   DrawIconEx(onWhite.Dc(), 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
   Image black{size, size, onBlack.Pixels()};
   const std::vector<uint32_t> white = onWhite.Pixels();
-  for (size_t i = 0; i < black.pixels.size(); ++i) {
-    if (black.pixels[i] != white[i]) black.pixels[i] = kTransparent;
-  }
+  std::transform(black.pixels.begin(), black.pixels.end(), white.begin(), black.pixels.begin(),
+                 [](uint32_t dark, uint32_t light) { return dark == light ? dark : kTransparent; });
   return black;
 }
 
 bool ContainsIcon(const Image& image, const Image& opaqueIcon, POINT& where) {
-  for (int top = 0; top + opaqueIcon.height <= image.height; ++top) {
-    for (int left = 0; left + opaqueIcon.width <= image.width; ++left) {
-      bool all = true;
-      for (int y = 0; y < opaqueIcon.height && all; ++y) {
-        for (int x = 0; x < opaqueIcon.width && all; ++x) {
-          const uint32_t want = opaqueIcon.At(x, y);
-          all = want == kTransparent || image.At(left + x, top + y) == want;
-        }
-      }
-      if (all) {
-        where = {left, top};
-        return true;
-      }
+  const auto drawnAt = [&](int left, int top) {
+    const Image part = Crop(image, {left, top, left + opaqueIcon.width, top + opaqueIcon.height});
+    return std::equal(opaqueIcon.pixels.begin(), opaqueIcon.pixels.end(), part.pixels.begin(),
+                      [](uint32_t want, uint32_t seen) { return want == kTransparent || want == seen; });
+  };
+  for (where.y = 0; where.y + opaqueIcon.height <= image.height; ++where.y) {
+    for (where.x = 0; where.x + opaqueIcon.width <= image.width; ++where.x) {
+      if (drawnAt(where.x, where.y)) return true;
     }
   }
   return false;

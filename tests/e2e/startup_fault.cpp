@@ -12,6 +12,7 @@
 #include <cwchar>
 
 #include "ui/resource_ids.h"
+#include "ui/system_function.h"
 
 namespace {
 
@@ -20,62 +21,57 @@ constexpr INT_PTR kText1Id = IDC_TEXT1;
 
 bool Faulty(const wchar_t* step) {
   wchar_t fault[32] = {};
-  GetEnvironmentVariableW(L"TARVIK_FAULT", fault, 32);
-  return std::wcscmp(fault, step) == 0;
+  return GetEnvironmentVariableW(L"TARVIK_FAULT", fault, 32) && std::wcscmp(fault, step) == 0;
 }
 
-template <typename F>
-F Real(const wchar_t* dll, const char* name) {
-  return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(dll), name)));
-}
+// The system's own function, which the import pointer of that name stood for.
+#define SYSTEM(dll, function) tarvik::ui::SystemFunction<decltype(&function)>(dll, #function)
 
 ATOM WINAPI FaultyRegisterClassExW(const WNDCLASSEXW* windowClass) {
   if (Faulty(L"class")) return SetLastError(kError), 0;
-  return Real<decltype(&RegisterClassExW)>(L"user32.dll", "RegisterClassExW")(windowClass);
+  return SYSTEM(L"user32.dll", RegisterClassExW)(windowClass);
 }
 
 HWND WINAPI FaultyCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR text, DWORD style, int x, int y,
                                   int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
-  const bool edit = !IS_INTRESOURCE(className) && _wcsicmp(className, L"EDIT") == 0;
-  if ((Faulty(L"window") && !parent) ||
-      (Faulty(L"text1") && edit && reinterpret_cast<INT_PTR>(menu) == kText1Id)) {
-    SetLastError(kError);
-    return nullptr;
-  }
-  return Real<decltype(&CreateWindowExW)>(L"user32.dll", "CreateWindowExW")(
-      exStyle, className, text, style, x, y, width, height, parent, menu, instance, param);
+  const bool text1 = !IS_INTRESOURCE(className) && _wcsicmp(className, L"EDIT") == 0 &&
+                     reinterpret_cast<INT_PTR>(menu) == kText1Id;
+  if ((Faulty(L"window") && !parent) || (Faulty(L"text1") && text1)) return SetLastError(kError), nullptr;
+  return SYSTEM(L"user32.dll", CreateWindowExW)(exStyle, className, text, style, x, y, width, height, parent, menu,
+                                                instance, param);
 }
 
 HFONT WINAPI FaultyCreateFontW(int height, int width, int escapement, int orientation, int weight, DWORD italic,
                                DWORD underline, DWORD strikeOut, DWORD charSet, DWORD precision, DWORD clip,
                                DWORD quality, DWORD pitch, LPCWSTR face) {
   if (Faulty(L"font")) return SetLastError(kError), nullptr;
-  return Real<decltype(&CreateFontW)>(L"gdi32.dll", "CreateFontW")(height, width, escapement, orientation, weight,
-                                                                   italic, underline, strikeOut, charSet, precision,
-                                                                   clip, quality, pitch, face);
+  return SYSTEM(L"gdi32.dll", CreateFontW)(height, width, escapement, orientation, weight, italic, underline,
+                                          strikeOut, charSet, precision, clip, quality, pitch, face);
 }
 
 BOOL WINAPI FaultySystemParametersInfoW(UINT action, UINT size, void* value, UINT update) {
-  if (action == SPI_GETHIGHCONTRAST) {
-    if (HANDLE on = OpenEventW(SYNCHRONIZE, FALSE, L"TarvikTestHighContrast")) {
-      CloseHandle(on);
-      static_cast<HIGHCONTRASTW*>(value)->dwFlags = HCF_HIGHCONTRASTON;
-      return TRUE;
-    }
+  HANDLE on = action == SPI_GETHIGHCONTRAST ? OpenEventW(SYNCHRONIZE, FALSE, L"TarvikTestHighContrast") : nullptr;
+  if (on) {
+    CloseHandle(on);
+    static_cast<HIGHCONTRASTW*>(value)->dwFlags = HCF_HIGHCONTRASTON;
+    return TRUE;
   }
-  return Real<decltype(&SystemParametersInfoW)>(L"user32.dll", "SystemParametersInfoW")(action, size, value, update);
+  return SYSTEM(L"user32.dll", SystemParametersInfoW)(action, size, value, update);
 }
+
+// An answer for the driver, as a property of the window.
+void Answer(HWND form, const wchar_t* name, INT_PTR value) { SetPropW(form, name, reinterpret_cast<HANDLE>(value)); }
 
 // The link's role, whether its shortcut is "F1" and its name "About" (1 yes, 2 no), as
 // ObjectFromLresult gives the object behind the label's own answer to WM_GETOBJECT.
 void CheckLink() {
   HWND form = FindWindowW(L"TarvikForm1", nullptr), label = GetDlgItem(form, IDC_LABEL3);
   const LRESULT answer = SendMessageW(label, WM_GETOBJECT, 0, OBJID_CLIENT);
-  const auto fromLresult = Real<decltype(&ObjectFromLresult)>(L"oleacc.dll", "ObjectFromLresult");
+  const auto fromLresult = SYSTEM(L"oleacc.dll", ObjectFromLresult);
   IAccessible* link = nullptr;
   if (answer <= 0 || !fromLresult ||
       FAILED(fromLresult(answer, __uuidof(IAccessible), 0, reinterpret_cast<void**>(&link)))) {
-    SetPropW(form, L"TarvikTestLinkRole", reinterpret_cast<HANDLE>(-1));
+    Answer(form, L"TarvikTestLinkRole", -1);
     return;
   }
   VARIANT self{}, role{};
@@ -85,20 +81,20 @@ void CheckLink() {
   link->get_accRole(self, &role);
   const bool f1 = link->get_accKeyboardShortcut(self, &shortcut) == S_OK && shortcut && !std::wcscmp(shortcut, L"F1");
   const bool about = link->get_accName(self, &name) == S_OK && name && !std::wcscmp(name, L"About");
-  const auto freeString = Real<decltype(&SysFreeString)>(L"oleaut32.dll", "SysFreeString");
+  const auto freeString = SYSTEM(L"oleaut32.dll", SysFreeString);
   freeString(shortcut);
   freeString(name);
   link->Release();
-  SetPropW(form, L"TarvikTestLinkShortcut", reinterpret_cast<HANDLE>(f1 ? 1 : 2));
-  SetPropW(form, L"TarvikTestLinkName", reinterpret_cast<HANDLE>(about ? 1 : 2));
-  SetPropW(form, L"TarvikTestLinkRole", reinterpret_cast<HANDLE>(static_cast<INT_PTR>(role.vt == VT_I4 ? role.lVal : 0)));
+  Answer(form, L"TarvikTestLinkShortcut", f1 ? 1 : 2);
+  Answer(form, L"TarvikTestLinkName", about ? 1 : 2);
+  Answer(form, L"TarvikTestLinkRole", role.vt == VT_I4 ? role.lVal : 0);
 }
 
 // What the form asked of its UI state, kept for the driver: this Wine's DefWindowProc
 // keeps no UI state to query.
 LRESULT WINAPI FaultySendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_CHANGEUISTATE && !GetParent(window)) SetPropW(window, L"TarvikTestUiState", reinterpret_cast<HANDLE>(wParam));
-  return Real<decltype(&SendMessageW)>(L"user32.dll", "SendMessageW")(window, message, wParam, lParam);
+  if (message == WM_CHANGEUISTATE && !GetParent(window)) Answer(window, L"TarvikTestUiState", wParam);
+  return SYSTEM(L"user32.dll", SendMessageW)(window, message, wParam, lParam);
 }
 
 LRESULT WINAPI FaultyDispatchMessageW(const MSG* msg) {
@@ -106,18 +102,21 @@ LRESULT WINAPI FaultyDispatchMessageW(const MSG* msg) {
     CheckLink();
     return 0;
   }
-  return Real<decltype(&DispatchMessageW)>(L"user32.dll", "DispatchMessageW")(msg);
+  return SYSTEM(L"user32.dll", DispatchMessageW)(msg);
 }
 
 }  // namespace
 
-// The names the compiler gives the import pointers of these stdcall functions.
+// The import pointers under the names the compiler gives them for stdcall functions:
+// the name, and the bytes of arguments after the @.
+#define TAKE_OVER(function, argumentBytes) \
+  decltype(&function) imp_##function __asm__("__imp__" #function "@" #argumentBytes) = Faulty##function
+
 extern "C" {
-decltype(&RegisterClassExW) imp_RegisterClassExW __asm__("__imp__RegisterClassExW@4") = FaultyRegisterClassExW;
-decltype(&CreateWindowExW) imp_CreateWindowExW __asm__("__imp__CreateWindowExW@48") = FaultyCreateWindowExW;
-decltype(&CreateFontW) imp_CreateFontW __asm__("__imp__CreateFontW@56") = FaultyCreateFontW;
-decltype(&SystemParametersInfoW) imp_SystemParametersInfoW __asm__("__imp__SystemParametersInfoW@16") =
-    FaultySystemParametersInfoW;
-decltype(&DispatchMessageW) imp_DispatchMessageW __asm__("__imp__DispatchMessageW@4") = FaultyDispatchMessageW;
-decltype(&SendMessageW) imp_SendMessageW __asm__("__imp__SendMessageW@16") = FaultySendMessageW;
+TAKE_OVER(RegisterClassExW, 4);
+TAKE_OVER(CreateWindowExW, 48);
+TAKE_OVER(CreateFontW, 56);
+TAKE_OVER(SystemParametersInfoW, 16);
+TAKE_OVER(DispatchMessageW, 4);
+TAKE_OVER(SendMessageW, 16);
 }

@@ -37,28 +37,17 @@ start_xvfb() {
   while [ ! -s "$scratch/display" ] && kill -0 "$xvfb_pid" 2>/dev/null; do
     sleep 0.05
   done
-  if [ ! -s "$scratch/display" ]; then
-    echo "Xvfb did not start:" >&2
-    cat "$scratch/xvfb.log" >&2
-    return 1
-  fi
+  [ -s "$scratch/display" ] || { echo "Xvfb did not start:" >&2; cat "$scratch/xvfb.log" >&2; return 1; }
   export DISPLAY=:$(head -n1 "$scratch/display")
 }
 
-# SIGTERM, after which the server removes its lock file and socket; killed outright it
-# would leave both in /tmp.
-stop_xvfb() {
-  if [ -n "${xvfb_pid:-}" ]; then
-    kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-    xvfb_pid=
-  fi
-  return 0
-}
-
-# Ends the prefix's programs and its server, then the display they were drawing on.
+# Ends the prefix's programs and its server, then the display they were drawing on:
+# with SIGTERM, after which the X server removes its lock file and socket; killed
+# outright it would leave both in /tmp.
 stop_wine_display() {
   [ -z "${WINEPREFIX:-}" ] || wineserver -k 2>/dev/null
-  stop_xvfb
+  [ -z "${xvfb_pid:-}" ] || { kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null; }
+  xvfb_pid=
 }
 
 # Creates the prefix if need be and gives it Wine's own fonts. $1: a scratch directory.
