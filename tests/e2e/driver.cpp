@@ -591,9 +591,7 @@ void CheckFonts(const Form& form, int dpi) {
   });
   const uint32_t windowText = FromColorRef(GetSysColor(COLOR_WINDOWTEXT));
   const std::tuple<int, bool, uint32_t, int> drawn[] = {
-      {kLabel1, false, windowText, 0},
-      {kLabel2, false, windowText, 0},
-      {kLabel3, true, kLinkBlue, 0},
+      {kLabel1, false, windowText, 0}, {kLabel2, false, windowText, 0}, {kLabel3, true, kLinkBlue, 0},
       {kCommand1, false, FromColorRef(GetSysColor(COLOR_BTNTEXT)), MulDiv(4, dpi, 96)}};
   if (chosen != ui::kFontFace) {
     Note("precondition not met: this system has no %s (it gives %s); the drawn texts are not checked",
@@ -731,7 +729,8 @@ void CheckKeyboard(const Form& form) {
     SetText(form.text2, L"");
     PressKey(key);
     TypeText(L"!");
-    ExpectText(form.text1, expectedText1 += L"!", std::string("after ") + name);
+    expectedText1 += L"!";
+    ExpectText(form.text1, expectedText1, std::string("after ") + name);
     ok(IsWindow(form) && IsWindowVisible(form), "%s closed or hid the window", name);
     ok(WindowText(form.text2).empty(), "%s in Text1 filled Text2 with %s", name, WindowText(form.text2));
     ok(!CreditsBoxOpened(form), "%s opened a dialog", name);
@@ -1160,10 +1159,9 @@ std::wstring SystemText(DWORD error) {
 // step TARVIK_FAULT names with ERROR_NOT_ENOUGH_MEMORY.
 void CheckFailedStartups(const Options& options) {
   if (options.faulty.empty()) return;
-  const std::pair<const wchar_t*, const wchar_t*> faults[] = {{L"font", L"The font could not be created."},
-                                                              {L"text1", L"The control Text1 could not be created."},
-                                                              {L"window", L"The window could not be created."},
-                                                              {L"class", L"The window class could not be created."}};
+  const std::pair<const wchar_t*, const wchar_t*> faults[] = {
+      {L"font", L"The font could not be created."}, {L"text1", L"The control Text1 could not be created."},
+      {L"window", L"The window could not be created."}, {L"class", L"The window class could not be created."}};
   for (const auto& [fault, what] : faults) {
     Context context("start-up that cannot create %s", Utf8(fault));
     SetEnvironmentVariableW(L"TARVIK_FAULT", fault);
@@ -1490,7 +1488,7 @@ int wmain(int argc, wchar_t** argv) {
   if (!options.xPointer.empty()) UseXPointer(options.xPointer);
   const int systemDpi = GetDeviceCaps(tarvik::ui::ScopedScreenDC().Get(), LOGPIXELSY);
   // By default, whatever the system runs at, and random input from the clock.
-  const int dpi = options.dpi.empty() || _wtoi(options.dpi.c_str()) == 0 ? systemDpi : _wtoi(options.dpi.c_str());
+  const int dpi = _wtoi(options.dpi.c_str()) > 0 ? _wtoi(options.dpi.c_str()) : systemDpi;
   const unsigned seed = options.seed.empty() ? GetTickCount() : static_cast<unsigned>(_wtoi64(options.seed.c_str()));
   const Suite suite = !options.demo.empty() ? kDemo : options.suite == L"full" ? kFull : kLayout;
   if (suite != kDemo) {
