@@ -1282,11 +1282,10 @@ void CheckInTestBuild(const Options& options) {
       {true, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, hotLight},  // a contrast theme chosen
       {false, WM_SYSCOLORCHANGE, 0, kLinkBlue},                 // and left: pure blue again
   };
-  HANDLE highContrast = nullptr;
+  Owned<HANDLE, CloseHandle> highContrast;  // the test-only build's contrast theme, while it is held
   for (const auto& [on, message, wParam, colour] : themes) {
     Context theming("high contrast %s, told by %s", on ? "on" : "off", on ? "WM_SETTINGCHANGE" : "WM_SYSCOLORCHANGE");
-    if (on) highContrast = CreateEventW(nullptr, TRUE, FALSE, L"TarvikTestHighContrast");
-    else CloseHandle(highContrast);
+    highContrast = Owned<HANDLE, CloseHandle>(on ? CreateEventW(nullptr, TRUE, FALSE, L"TarvikTestHighContrast") : nullptr);
     // Sent, as the system sends it: a WM_SETTINGCHANGE may carry a pointer, so it cannot be posted.
     Send(form, message, wParam, 0, kReactTimeoutMs, SMTO_NORMAL);
     const auto drawnIn = [&, colour = colour] { return Count(CaptureScreen(VisiblePart(form.label3)), colour) > 20; };
