@@ -12,9 +12,7 @@
 namespace tarvik::e2e {
 namespace {
 
-int checks = 0;
-int failures = 0;
-int gaps = 0;
+Tally tally;
 bool notWine = false;
 std::vector<std::string> contexts;
 
@@ -40,13 +38,13 @@ std::string Printf(const char* format, ...) {
 }
 
 bool Pass() {
-  ++checks;
+  ++tally.checks;
   return true;
 }
 
 bool Fail(const char* file, int line, const std::string& message) {
-  ++checks;
-  ++failures;
+  ++tally.checks;
+  ++tally.failures;
   Report(file, line, "Test failed", message);
   return false;
 }
@@ -54,8 +52,8 @@ bool Fail(const char* file, int line, const std::string& message) {
 bool Gap(bool passed, const char* reason, const char* file, int line, const std::string& message) {
   const std::string explained = message + " (" + reason + ")";
   if (!UnderWine()) return passed ? Pass() : Fail(file, line, explained);
-  ++checks;
-  ++(passed ? failures : gaps);
+  ++tally.checks;
+  ++(passed ? tally.failures : tally.gaps);
   Report(file, line, passed ? "Test succeeded inside todo block, remove the marker" : "Test marked todo", explained);
   return passed;
 }
@@ -69,9 +67,7 @@ void Print(const std::string& line) {
   std::fflush(stdout);
 }
 
-int CheckCount() { return checks; }
-int FailureCount() { return failures; }
-int GapCount() { return gaps; }
+const Tally& Counts() { return tally; }
 
 void Context::Push(std::string line) { contexts.push_back(std::move(line)); }
 

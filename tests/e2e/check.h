@@ -57,9 +57,10 @@ void Note(const char* format, const Args&... args) {
 }
 
 /// Number of checks run, of failures and of expected gaps so far.
-int CheckCount();
-int FailureCount();
-int GapCount();
+struct Tally {
+  int checks = 0, failures = 0, gaps = 0;
+};
+const Tally& Counts();
 
 /// A line naming what the following checks are about ("Label3", "input \"abc\""),
 /// printed in front of every failure while the owner is alive.

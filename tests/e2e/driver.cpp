@@ -427,7 +427,8 @@ void CheckFrame(HWND form, int dpi) {
   CheckPlacement(form, dpi);
   // The program gives its icons to the class alone, which WM_GETICON does not answer
   // for on every system: either will do.
-  const std::tuple<WPARAM, int, const char*> icons[] = {{ICON_BIG, GCLP_HICON, "big"}, {ICON_SMALL, GCLP_HICONSM, "small"}};
+  const std::tuple<WPARAM, int, const char*> icons[] = {{ICON_BIG, GCLP_HICON, "big"},
+                                                        {ICON_SMALL, GCLP_HICONSM, "small"}};
   for (const auto& [type, classIndex, name] : icons) {
     const DWORD_PTR sent = Send(form, WM_GETICON, type).value_or(0);
     todo_wine(kNoClassIcons, sent || GetClassLongPtrW(form, classIndex),
@@ -523,7 +524,8 @@ void CheckControls(const Form& form, int dpi) {
   Context context("where Label3 and Command1 overlap, at %d dpi", dpi);
   POINT inBoth = InBoth(form);
   const LONG labelBottom = RectInClient(form.label3, form).bottom;
-  ok(inBoth.y < labelBottom, "the controls do not overlap: label ends at %ld, button starts at %ld", labelBottom, inBoth.y);
+  ok(inBoth.y < labelBottom, "the controls do not overlap: label ends at %ld, button starts at %ld", labelBottom,
+     inBoth.y);
   HWND hit = ChildWindowFromPointEx(form, inBoth, CWP_SKIPINVISIBLE);
   ok(hit == form.command1, "ChildWindowFromPointEx(%ld,%ld) gives %s", inBoth.x, inBoth.y, Name(hit));
   const POINT client = inBoth;
@@ -1285,7 +1287,8 @@ void CheckInTestBuild(const Options& options) {
   Owned<HANDLE, CloseHandle> highContrast;  // the test-only build's contrast theme, while it is held
   for (const auto& [on, message, wParam, colour] : themes) {
     Context theming("high contrast %s, told by %s", on ? "on" : "off", on ? "WM_SETTINGCHANGE" : "WM_SYSCOLORCHANGE");
-    highContrast = Owned<HANDLE, CloseHandle>(on ? CreateEventW(nullptr, TRUE, FALSE, L"TarvikTestHighContrast") : nullptr);
+    HANDLE held = on ? CreateEventW(nullptr, TRUE, FALSE, L"TarvikTestHighContrast") : nullptr;
+    highContrast = Owned<HANDLE, CloseHandle>(held);
     // Sent, as the system sends it: a WM_SETTINGCHANGE may carry a pointer, so it cannot be posted.
     Send(form, message, wParam, 0, kReactTimeoutMs, SMTO_NORMAL);
     const auto drawnIn = [&, colour = colour] { return Count(CaptureScreen(VisiblePart(form.label3)), colour) > 20; };
@@ -1330,8 +1333,8 @@ void CheckRandomInput(const Form& form, const Program& program, int dpi, unsigne
     return got.arrived && got.text == ExpectedNumber(WindowText(form.text1));
   };
   EnsureForeground(form);
-  const int failuresBefore = FailureCount();
-  for (int step = 0; step < 200 && FailureCount() == failuresBefore; ++step) {
+  const int failuresBefore = Counts().failures;
+  for (int step = 0; step < 200 && Counts().failures == failuresBefore; ++step) {
     HWND focus = FocusOf(form);
     const bool edit = focus == form.text1 || focus == form.text2;
     const int action = pick(8);
@@ -1395,7 +1398,7 @@ void CheckRandomInput(const Form& form, const Program& program, int dpi, unsigne
     ok(!box() == (IsWindowEnabled(form) != FALSE), "the window is %s with %s credits box",
        IsWindowEnabled(form) ? "enabled" : "disabled", box() ? "a" : "no");
   }
-  if (FailureCount() != failuresBefore) Note("random input failed: rerun with --seed %u", seed);
+  if (Counts().failures != failuresBefore) Note("random input failed: rerun with --seed %u", seed);
 }
 
 // One run: the program started once, and the steps of the suite done to its window.
@@ -1502,6 +1505,6 @@ int wmain(int argc, wchar_t** argv) {
   for (const Step& step : kSteps) {
     if ((step.suites & suite) && (run.form || !step.onForm)) step.act(run);
   }
-  Note("%d checks, %d failures, %d expected gaps", CheckCount(), FailureCount(), GapCount());
-  return FailureCount() ? 1 : 0;
+  Note("%d checks, %d failures, %d expected gaps", Counts().checks, Counts().failures, Counts().gaps);
+  return Counts().failures ? 1 : 0;
 }
