@@ -31,6 +31,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "check.h"
@@ -76,6 +77,9 @@ constexpr DWORD kExitTimeoutMs = 20000;
 // this allows five times that.
 DWORD AllowanceMs(size_t units) { return kReactTimeoutMs + static_cast<DWORD>(units / 32); }
 
+// One reaction of the program, waited for on what it shows.
+bool Soon(const std::function<bool()>& condition) { return WaitFor(condition, kReactTimeoutMs); }
+
 // --- Known answers and the reference fold --------------------------------------------
 
 std::vector<test::KnownAnswer> knownAnswers;
@@ -102,9 +106,17 @@ std::wstring ExpectedNumber(const std::wstring& text) {
 
 // --- The form and its controls -------------------------------------------------------
 
-HWND Control(HWND form, int id) { return GetDlgItem(form, id); }
+// The form's window, which it stands for, and its controls, by the names of the design.
+struct Form {
+  HWND window = nullptr;
+  HWND text1 = GetDlgItem(window, kText1), text2 = GetDlgItem(window, kText2), command1 = GetDlgItem(window, kCommand1);
+  HWND label1 = GetDlgItem(window, kLabel1), label3 = GetDlgItem(window, kLabel3);
+  operator HWND() const { return window; }
+};
 
-const ControlLayout& Layout(int id) { return *std::find_if(kControls.begin(), kControls.end(), [&](auto& c) { return c.id == id; }); }
+const ControlLayout& Layout(int id) {
+  return *std::find_if(kControls.begin(), kControls.end(), [&](auto& c) { return c.id == id; });
+}
 
 DWORD ProcessOf(HWND window) {
   DWORD processId = 0;
@@ -118,20 +130,48 @@ RECT ScreenRect(HWND window) {
   return rect;
 }
 
-POINT ClientToScreenPoint(HWND window, POINT point) {
-  ClientToScreen(window, &point);
-  return point;
+POINT CentreOf(HWND window) { return Centre(ScreenRect(window)); }
+
+// Outside the window's frame, where the pointer draws nothing hot.
+POINT OffWindow(HWND window) { return {ScreenRect(window).right + 20, ScreenRect(window).bottom + 20}; }
+
+// A point in the client area's bottom-left corner, on the form alone.
+POINT FormCorner(HWND form) { return {ClientOnScreen(form).left + 2, ClientOnScreen(form).bottom - 2}; }
+
+// The client point where the button's top edge lies over the bottom of "About".
+POINT InBoth(const Form& form) {
+  const RECT label = RectInClient(form.label3, form);
+  return {(label.left + label.right) / 2, RectInClient(form.command1, form).top};
 }
 
-std::string Name(HWND form, HWND window) {
+SIZE ClientSize(HWND window) {
+  RECT client{};
+  GetClientRect(window, &client);
+  return {client.right, client.bottom};
+}
+
+SIZE DesignedClient(int dpi) {
+  return {TwipsToPixels(ui::kClientWidthTwips, dpi), TwipsToPixels(ui::kClientHeightTwips, dpi)};
+}
+
+bool operator==(SIZE a, SIZE b) { return a.cx == b.cx && a.cy == b.cy; }
+
+// The window's client area is as the twips table makes it at that DPI.
+bool ExpectDesignedClient(HWND form, int dpi) {
+  const SIZE got = ClientSize(form), designed = DesignedClient(dpi);
+  return ok(got == designed, "client area: expected %ldx%ld px (%dx%d twips), got %ldx%ld px", designed.cx,
+            designed.cy, ui::kClientWidthTwips, ui::kClientHeightTwips, got.cx, got.cy);
+}
+
+// What messages call a window: a control by its name in the design.
+std::string Name(HWND window) {
   if (!window) return "nothing";
-  if (window == form) return "the form itself";
-  for (const ControlLayout& control : kControls) {
-    if (Control(form, control.id) == window) return Utf8(control.name);
+  if (ClassName(window) == kFormClass) return "the form itself";
+  for (const ControlLayout& c : kControls) {
+    if (ClassName(GetParent(window)) == kFormClass && GetDlgCtrlID(window) == c.id) return Utf8(c.name);
   }
   return "a window that is not one of the form's controls";
 }
-#define NAME(window) Name(form, window).c_str()
 
 // Where the input goes, for messages about focus.
 GUITHREADINFO InputOf(HWND form) {
@@ -144,18 +184,27 @@ GUITHREADINFO InputOf(HWND form) {
 std::string InputState(HWND form) {
   const GUITHREADINFO info = InputOf(form);
   HWND foreground = GetForegroundWindow();
-  return "focus on " + Name(form, info.hwndFocus) + ", active " + Name(form, info.hwndActive) + ", capture " +
-         Name(form, info.hwndCapture) + ", foreground " +
+  return "focus on " + Name(info.hwndFocus) + ", active " + Name(info.hwndActive) + ", capture " +
+         Name(info.hwndCapture) + ", foreground " +
          (foreground ? Quoted(WindowText(foreground)) + " (" + Utf8(ClassName(foreground)) + ")" : "none");
 }
 
 bool EnsureForeground(HWND window) {
   if (GetForegroundWindow() != window) SetForegroundWindow(window);
-  return WaitFor([&] { return GetForegroundWindow() == window; }, kReactTimeoutMs);
+  return Soon([&] { return GetForegroundWindow() == window; });
 }
 
-bool WaitForFocus(HWND form, HWND expected) {
-  return WaitFor([&] { return FocusOf(form) == expected; }, kReactTimeoutMs);
+bool WaitForFocus(HWND form, HWND expected) { return Soon([&] { return FocusOf(form) == expected; }); }
+
+// The focus put on the control by a click on its middle.
+bool FocusByClick(HWND form, HWND control) {
+  Click(CentreOf(control));
+  return WaitForFocus(form, control);
+}
+
+bool ExpectFocus(HWND form, HWND expected, const std::string& after) {
+  return ok(WaitForFocus(form, expected), "%s: the focus is on %s, expected %s; %s", after, Name(FocusOf(form)),
+            Name(expected), InputState(form));
 }
 
 // Waits out a program busy with the longest text this test gives it (16 Mi units),
@@ -176,6 +225,10 @@ bool WaitForText(HWND window, const std::wstring& expected) {
   return WaitFor([&] { return WindowText(window) == expected; }, kReactTimeoutMs, [&] { return TextLength(window); });
 }
 
+bool ExpectText(HWND box, const std::wstring& expected, const std::string& after) {
+  return ok(WaitForText(box, expected), "%s: %s holds %s, expected %s", after, Name(box), WindowText(box), expected);
+}
+
 struct WorkedOut {
   bool arrived;
   std::wstring text;
@@ -184,15 +237,14 @@ struct WorkedOut {
 
 // "Work out" as `trigger` sets it off: Text2 must leave the marker put there beforehand,
 // so that a result equal to the previous one is still seen to arrive.
-WorkedOut WorkOut(HWND form, const std::function<void()>& trigger, DWORD timeoutMs = kReactTimeoutMs) {
+WorkedOut WorkOut(const Form& form, const std::function<void()>& trigger, DWORD timeoutMs = kReactTimeoutMs) {
   static constexpr wchar_t kMarker[] = L"-";
-  HWND text2 = Control(form, kText2);
-  SetText(text2, kMarker);
+  SetText(form.text2, kMarker);
   WorkedOut result{false, {}, InputState(form), {}};
   trigger();
   // A program busy for seconds leaves the read unanswered: that is no result yet.
   const auto answered = [&] {
-    result.text = WindowText(text2);
+    result.text = WindowText(form.text2);
     return result.text.rfind(L"<no answer", 0) != 0;
   };
   result.arrived = WaitFor([&] { return answered() && result.text != kMarker; }, timeoutMs);
@@ -205,9 +257,14 @@ WorkedOut WorkOut(HWND form, const std::function<void()>& trigger, DWORD timeout
 // Two checks: that a number arrived, and that it is the one for `input`.
 bool ExpectNumber(const WorkedOut& got, const std::wstring& input, const char* how) {
   const std::wstring expected = ExpectedNumber(input);
-  ok(got.arrived, "%s changed nothing; before: %s; after: %s", how, got.before.c_str(), got.after.c_str());
-  return ok(got.text == expected, "%s on %s: Text2 shows %s, expected %s", how, Quoted(input).c_str(),
-            Quoted(got.text).c_str(), Quoted(expected).c_str());
+  ok(got.arrived, "%s changed nothing; before: %s; after: %s", how, got.before, got.after);
+  return ok(got.text == expected, "%s on %s: Text2 shows %s, expected %s", how, input, got.text, expected);
+}
+
+// Text1 set to `input`, then the same two checks for what `trigger` works out.
+bool ExpectWorkedOut(const Form& form, const std::wstring& input, const char* how, const std::function<void()>& trigger) {
+  SetText(form.text1, input);
+  return ExpectNumber(WorkOut(form, trigger), input, how);
 }
 
 // The credits box the form opened, once shown; null if none came in time.
@@ -225,7 +282,19 @@ HWND CreditsBoxOpened(HWND form) {
 
 bool CloseBox(HWND box) {
   PostMessageW(box, WM_COMMAND, IDOK, 0);
-  return WaitFor([&] { return !IsWindow(box); }, kReactTimeoutMs);
+  return Soon([&] { return !IsWindow(box); });
+}
+
+// A press on "About" released at `release`, off it, as a user changing their mind: the
+// label holds the capture from the press to the release; `pressed` runs in between.
+void PressAboutAndDragOff(const Form& form, POINT press, POINT release, const std::function<void()>& pressed = [] {}) {
+  MoveMouse(press);
+  MouseButtons(press, {MOUSEEVENTF_LEFTDOWN});
+  ok(Soon([&] { return InputOf(form).hwndCapture == form.label3; }), "the press did not reach \"About\"");
+  pressed();
+  MoveMouse(release);
+  MouseButtons(release, {MOUSEEVENTF_LEFTUP});
+  ok(Soon([&] { return InputOf(form).hwndCapture == nullptr; }), "the release did not reach \"About\"");
 }
 
 // What `read` gives with the pointer at that point; read again after another move,
@@ -243,27 +312,46 @@ auto WithPointerAt(POINT screen, Read read) {
   return value;
 }
 
-// The cursor the program shows once it has settled: it changes only when the program
-// has answered WM_SETCURSOR for the new position, which under emulation can take a
-// while. The pointer comes from a place whose cursor `unlike` differs from the one
-// expected here, so the wait is for that change.
-HCURSOR SettledCursor(HCURSOR unlike) {
+bool operator==(const Image& a, const Image& b) { return a.width == b.width && a.pixels == b.pixels; }
+
+// How many of the image's pixels have that colour.
+int Count(const Image& image, uint32_t colour) {
+  return static_cast<int>(std::count(image.pixels.begin(), image.pixels.end(), colour));
+}
+
+// What `read` gives once the program's drawing has settled: something, unlike what the
+// place the pointer came from showed, and the same `agreeing` times in a row. A cursor
+// changes only once the program has answered WM_SETCURSOR, and the X cursor follows it a
+// little later; `meanwhile` runs before each reading.
+template <typename Read, typename T = std::invoke_result_t<Read>>
+T Settled(Read read, const T& unlike = {}, int agreeing = 2, const std::function<void()>& meanwhile = [] {}) {
+  T value{}, last{};
+  int same = 0;
+  Soon([&] {
+    meanwhile();
+    value = read();
+    same = value == last ? same + 1 : 1;
+    last = value;
+    return !(value == T{}) && !(value == unlike) && same >= agreeing;
+  });
+  return value;
+}
+
+HCURSOR ShownCursor() {
   CURSORINFO info{};
   info.cbSize = sizeof(info);
-  if (unlike) WaitFor([&] { return GetCursorInfo(&info) && info.hCursor != unlike; }, kReactTimeoutMs);
-  HCURSOR last = nullptr;
-  int same = 0;
-  WaitFor([&] {
-    GetCursorInfo(&info);
-    same = info.hCursor == last ? same + 1 : 0;
-    last = info.hCursor;
-    return same >= 10;
-  }, 3000);
-  return last;
+  GetCursorInfo(&info);
+  return info.hCursor;
 }
 
 HCURSOR CursorOver(POINT screen, HCURSOR unlike = nullptr) {
-  return WithPointerAt(screen, [&] { return SettledCursor(unlike); });
+  return WithPointerAt(screen, [&] { return Settled(ShownCursor, unlike, 10); });
+}
+
+Image SettledCapture(const RECT& screenRect) { return Settled([&] { return CaptureScreen(screenRect); }); }
+
+std::string SettledXPointer(const std::string& unlike, const std::function<void()>& meanwhile = [] {}) {
+  return Settled([] { return AskXPointer(L"image"); }, unlike, 2, meanwhile);
 }
 
 // What f gives for a screen DC with the font GDI picks for that face and height selected.
@@ -271,8 +359,8 @@ template <typename F>
 auto WithFont(const wchar_t* face, int height, F f) {
   const ui::ScopedScreenDC screen;
   const ui::ScopedFont font(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                                    DEFAULT_PITCH | FF_DONTCARE, face));
+                                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                        DEFAULT_PITCH | FF_DONTCARE, face));
   const HGDIOBJ previous = SelectObject(screen.Get(), font.Get());
   const auto result = f(screen.Get());
   SelectObject(screen.Get(), previous);
@@ -288,62 +376,63 @@ int TextWidth(const wchar_t* text, int dpi) {
   });
 }
 
+// Where the design puts the control at that DPI: a label as wide as the rule makes it for its text.
+RECT DesignedRect(const ControlLayout& c, int dpi) {
+  const int left = TwipsToPixels(c.left, dpi), top = TwipsToPixels(c.top, dpi);
+  const int width = c.kind == ControlKind::Label ? ui::LabelWidthPixels(c, TextWidth(c.text, dpi), dpi)
+                                                 : TwipsToPixels(c.width, dpi);
+  return {left, top, left + width, top + TwipsToPixels(c.height, dpi)};
+}
+
+// Every control where the design puts it at that DPI.
+void ExpectDesignedLayout(HWND form, int dpi) {
+  for (const ControlLayout& c : kControls) {
+    const RECT at = RectInClient(GetDlgItem(form, c.id), form), designed = DesignedRect(c, dpi);
+    ok(EqualRect(&at, &designed), "%s at (%ld,%ld)-(%ld,%ld), designed (%ld,%ld)-(%ld,%ld) at %d dpi", Utf8(c.name),
+       at.left, at.top, at.right, at.bottom, designed.left, designed.top, designed.right, designed.bottom, dpi);
+  }
+}
+
 // --- The window and its layout -----------------------------------------------------
 
 // Shown normal: visible, neither maximised nor minimised, its fixed size, centred. A
 // window being restored is seen restored before it has its size again: that is waited for.
 void CheckPlacement(HWND form, int dpi) {
-  const int width = TwipsToPixels(ui::kClientWidthTwips, dpi), height = TwipsToPixels(ui::kClientHeightTwips, dpi);
-  RECT client{};
-  WaitFor([&] {
-    GetClientRect(form, &client);
-    return IsWindowVisible(form) && !IsZoomed(form) && !IsIconic(form) && client.right == width && client.bottom == height;
-  }, kReactTimeoutMs);
-  ok(IsWindowVisible(form) && !IsZoomed(form) && !IsIconic(form), "the window is%s%s%s",
-     IsWindowVisible(form) ? "" : " hidden", IsZoomed(form) ? " maximised" : "", IsIconic(form) ? " minimised" : "");
-  ok(client.right == width && client.bottom == height, "client area: expected %dx%d px (%dx%d twips), got %ldx%ld px",
-     width, height, ui::kClientWidthTwips, ui::kClientHeightTwips, client.right, client.bottom);
-
+  const auto normal = [&] { return IsWindowVisible(form) && !IsZoomed(form) && !IsIconic(form); };
+  Soon([&] { return normal() && ClientSize(form) == DesignedClient(dpi); });
+  ok(normal(), "the window is%s%s%s", IsWindowVisible(form) ? "" : " hidden", IsZoomed(form) ? " maximised" : "",
+     IsIconic(form) ? " minimised" : "");
+  ExpectDesignedClient(form, dpi);
   const RECT frame = ScreenRect(form);
   const int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
   const int centredLeft = (screenWidth - (frame.right - frame.left)) / 2;
   const int centredTop = (screenHeight - (frame.bottom - frame.top)) / 2;
   ok(std::abs(frame.left - centredLeft) <= 1 && std::abs(frame.top - centredTop) <= 1,
-     "not centred on the %dx%d screen: window at (%ld,%ld), expected (%d,%d) +-1", screenWidth,
-     screenHeight, frame.left, frame.top, centredLeft, centredTop);
+     "not centred on the %dx%d screen: window at (%ld,%ld), expected (%d,%d) +-1", screenWidth, screenHeight,
+     frame.left, frame.top, centredLeft, centredTop);
 }
 
 void CheckFrame(HWND form, int dpi) {
   Context context("frame at %d dpi", dpi);
-  const std::wstring caption = WindowText(form);
-  ok(caption == kCaption, "caption: expected %s, got %s", Quoted(kCaption).c_str(), Quoted(caption).c_str());
-
+  ok(WindowText(form) == kCaption, "caption: expected %s, got %s", kCaption, WindowText(form));
   const LONG style = GetWindowLongW(form, GWL_STYLE);
-  const struct {
-    LONG bits;
-    bool wanted;
-    const char* what;
-  } styles[] = {
+  const std::tuple<LONG, bool, const char*> styles[] = {
       {WS_CAPTION, true, "WS_CAPTION"},          {WS_SYSMENU, true, "WS_SYSMENU (a close box)"},
       {WS_MINIMIZEBOX, false, "a minimise box"}, {WS_MAXIMIZEBOX, false, "a maximise box"},
       {WS_THICKFRAME, false, "a sizing border"}, {WS_VISIBLE, true, "WS_VISIBLE"},
   };
-  for (const auto& s : styles) {
-    ok(((style & s.bits) == s.bits) == s.wanted, "style %08lx %s %s", style, s.wanted ? "lacks" : "has", s.what);
+  for (const auto& [bits, wanted, what] : styles) {
+    ok(((style & bits) == bits) == wanted, "style %08lx %s %s", style, wanted ? "lacks" : "has", what);
   }
   CheckPlacement(form, dpi);
-
   // The program gives its icons to the class alone, which WM_GETICON does not answer
   // for on every system: either will do.
-  const struct {
-    WPARAM type;
-    int classIndex;
-    const char* name;
-  } icons[] = {{ICON_BIG, GCLP_HICON, "big"}, {ICON_SMALL, GCLP_HICONSM, "small"}};
-  for (const auto& icon : icons) {
-    const DWORD_PTR sent = Send(form, WM_GETICON, icon.type).value_or(0);
-    todo_wine(kNoClassIcons, sent || GetClassLongPtrW(form, icon.classIndex),
-              "no %s icon: WM_GETICON and the class both give none (error %lu)", icon.name, GetLastError());
+  const std::tuple<WPARAM, int, const char*> icons[] = {{ICON_BIG, GCLP_HICON, "big"},
+                                                        {ICON_SMALL, GCLP_HICONSM, "small"}};
+  for (const auto& [type, classIndex, name] : icons) {
+    const DWORD_PTR sent = Send(form, WM_GETICON, type).value_or(0);
+    todo_wine(kNoClassIcons, sent || GetClassLongPtrW(form, classIndex),
+              "no %s icon: WM_GETICON and the class both give none (error %lu)", name, GetLastError());
   }
 }
 
@@ -351,20 +440,18 @@ void CheckTitleBarIcon(HWND form, const std::wstring& tarvikPath) {
   Context context("title-bar icon");
   const Owned<HMODULE, FreeLibrary> image(
       LoadLibraryExW(tarvikPath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
-  if (!ok(image, "cannot open %s for its icon resource (error %lu)", Utf8(tarvikPath).c_str(), GetLastError())) return;
+  if (!ok(image, "cannot open %s for its icon resource (error %lu)", Utf8(tarvikPath), GetLastError())) return;
   const int size = GetSystemMetrics(SM_CXSMICON);
-  const ui::ScopedIcon icon(
-      static_cast<HICON>(LoadImageW(image.Get(), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0)));
+  const ui::ScopedIcon icon(static_cast<HICON>(LoadImageW(image.Get(), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0)));
   if (!ok(icon, "the program has no icon group 1 (error %lu)", GetLastError())) return;
   const Image opaque = OpaqueIcon(icon.Get(), size);
-  const auto opaqueCount = std::count_if(opaque.pixels.begin(), opaque.pixels.end(), [](uint32_t p) { return p != kTransparent; });
+  const int opaqueCount = size * size - Count(opaque, kTransparent);
   const RECT frame = ScreenRect(form), client = ClientOnScreen(form);
   // The title bar: from the window's top to the client area, left half.
   const Image titleBar = CaptureScreen({frame.left, frame.top, frame.left + (frame.right - frame.left) / 2, client.top});
   POINT where{};
-  ok(opaqueCount >= size * size / 4, "the %dx%d icon has only %d opaque pixels to look for", size, size,
-     static_cast<int>(opaqueCount));
-  ok(ContainsIcon(titleBar, opaque, where), "the program's %dx%d icon (group 1) is not drawn in the title bar", size, size);
+  ok(opaqueCount >= size * size / 4, "the %dx%d icon has only %d opaque pixels to look for", size, size, opaqueCount);
+  ok(ContainsIcon(titleBar, opaque, where), "the program's %dx%d icon (group 1) is not in the title bar", size, size);
 }
 
 // A label shows its whole text on its line, as wide as the program's rule makes it for
@@ -372,18 +459,14 @@ void CheckTitleBarIcon(HWND form, const std::wstring& tarvikPath) {
 void CheckLabelWidth(HWND form, const ControlLayout& label, const RECT& rect, int dpi) {
   const int needed = TextWidth(label.text, dpi), width = rect.right - rect.left;
   ok(needed <= width, "the text needs %d px, the label is %d px wide", needed, width);
-  ok(width == ui::LabelWidthPixels(label, needed, dpi), "width %d px: for a text of %d px the rule gives %d px", width,
-     needed, ui::LabelWidthPixels(label, needed, dpi));
   if (needed <= TwipsToPixels(label.width, dpi)) return;
   for (const ControlLayout& other : kControls) {
-    const RECT next = RectInClient(Control(form, other.id), form);
+    const RECT next = RectInClient(GetDlgItem(form, other.id), form);
     if (other.id == label.id || next.left <= rect.left || next.top >= rect.bottom || rect.top >= next.bottom) continue;
-    ok(rect.right <= next.left, "widened to %d px for its text, it runs over %s at %ld px", width,
-       Utf8(other.name).c_str(), next.left);
+    ok(rect.right <= next.left, "widened to %d px for its text, it runs over %s at %ld px", width, Utf8(other.name),
+       next.left);
   }
-  RECT client{};
-  GetClientRect(form, &client);
-  ok(rect.right <= client.right, "widened to %d px, it runs out of the window", width);
+  ok(rect.right <= ClientSize(form).cx, "widened to %d px, it runs out of the window", width);
 }
 
 // What `ask` learns from the window's accessible object, as a screen reader gets it.
@@ -400,71 +483,55 @@ void AskAccessible(HWND window, Ask ask) {
   accessible->Release();
 }
 
-void CheckControls(HWND form, int dpi) {
+void CheckControls(const Form& form, int dpi) {
   int children = 0;
   for (HWND child = GetWindow(form, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) ++children;
-  ok(children == static_cast<int>(kControls.size()), "expected %u child windows, got %d",
-     static_cast<unsigned>(kControls.size()), children);
+  ok(children == static_cast<int>(kControls.size()), "expected %d child windows, got %d",
+     static_cast<int>(kControls.size()), children);
 
   for (const ControlLayout& expected : kControls) {
-    Context context("%s at %d dpi", Utf8(expected.name).c_str(), dpi);
-    HWND control = Control(form, expected.id);
+    Context context("%s at %d dpi", Utf8(expected.name), dpi);
+    HWND control = GetDlgItem(form, expected.id);
     if (!ok(control != nullptr, "no child window with id %d", expected.id)) continue;
     const wchar_t* expectedClass = kKindClass[static_cast<int>(expected.kind)];
-    const std::wstring className = ClassName(control), text = WindowText(control);
-    ok(_wcsicmp(className.c_str(), expectedClass) == 0, "class: expected %s, got %s", Quoted(expectedClass).c_str(),
-       Quoted(className).c_str());
-    ok(text == expected.text, "text: expected %s, got %s", Quoted(expected.text).c_str(), Quoted(text).c_str());
+    ok(_wcsicmp(ClassName(control).c_str(), expectedClass) == 0, "class: expected %s, got %s", expectedClass,
+       ClassName(control));
+    ok(WindowText(control) == expected.text, "text: expected %s, got %s", expected.text, WindowText(control));
     ok(IsWindowVisible(control), "not visible");
     ok(IsWindowEnabled(control), "disabled");
-
-    const RECT rect = RectInClient(control, form);
-    const bool label = expected.kind == ControlKind::Label;
-    const struct {
-      const char* what;
-      int twips;
-      LONG pixels;
-    } measures[] = {
-        {"left", expected.left, rect.left},
-        {"top", expected.top, rect.top},
-        {"width", label ? -1 : expected.width, rect.right - rect.left},  // a label's: below
-        {"height", expected.height, rect.bottom - rect.top},
-    };
-    for (const auto& m : measures) {
-      if (m.twips < 0) continue;
-      ok(m.pixels == TwipsToPixels(m.twips, dpi), "%s: expected %d twips = %d px, got %ld px = %ld twips", m.what,
-         m.twips, TwipsToPixels(m.twips, dpi), m.pixels, m.pixels * 1440 / dpi);
-    }
-    if (label) CheckLabelWidth(form, expected, rect, dpi);
+    if (expected.kind == ControlKind::Label) CheckLabelWidth(form, expected, RectInClient(control, form), dpi);
     const auto font = Send(control, WM_GETFONT);
     todo_wine(kNoGetFont, font && *font, "WM_GETFONT gives %s: the control draws in the system font",
               font ? "no font" : "no answer");
   }
 
+  ExpectDesignedLayout(form, dpi);
+
   // A screen reader names an edit box by the label just before it in z-order.
-  for (const auto& [edit, label] : {std::pair{kText1, kLabel1}, std::pair{kText2, kLabel2}}) {
-    HWND box = Control(form, edit), before = GetWindow(box, GW_HWNDPREV);
-    Context context("%s for a screen reader", NAME(box));
-    ok(before == Control(form, label), "%s comes before it in z-order, not its label %s", NAME(before),
-       NAME(Control(form, label)));
+  for (const auto& [box, label] : {std::pair{form.text1, kLabel1}, std::pair{form.text2, kLabel2}}) {
+    Context context("%s for a screen reader", Name(box));
+    HWND before = GetWindow(box, GW_HWNDPREV);
+    ok(before == GetDlgItem(form, label), "%s comes before it in z-order, not its label %s", Name(before),
+       Utf8(Layout(label).name));
     BSTR name = nullptr;
     AskAccessible(box, [&](IAccessible* accessible, VARIANT self) { accessible->get_accName(self, &name); });
     const Owned<BSTR, SysFreeString> owned(name);
     ok(name && name == std::wstring(Layout(label).text), "its accessible name is %s",
-       name ? Quoted(name).c_str() : "not answered");
+       name ? Quoted(name) : "not answered");
   }
 
   // The button's top edge lies over the bottom of "About": there the button must win.
-  HWND label3 = Control(form, kLabel3), command1 = Control(form, kCommand1);
   Context context("where Label3 and Command1 overlap, at %d dpi", dpi);
-  const RECT labelRect = RectInClient(label3, form), buttonRect = RectInClient(command1, form);
-  const POINT inBoth{(labelRect.left + labelRect.right) / 2, buttonRect.top};
-  ok(inBoth.y < labelRect.bottom, "the controls do not overlap: label ends at %ld, button starts at %ld",
-     labelRect.bottom, buttonRect.top);
+  POINT inBoth = InBoth(form);
+  const LONG labelBottom = RectInClient(form.label3, form).bottom;
+  ok(inBoth.y < labelBottom, "the controls do not overlap: label ends at %ld, button starts at %ld", labelBottom,
+     inBoth.y);
   HWND hit = ChildWindowFromPointEx(form, inBoth, CWP_SKIPINVISIBLE);
-  ok(hit == command1, "ChildWindowFromPointEx(%ld,%ld) gives %s", inBoth.x, inBoth.y, NAME(hit));
-  hit = WindowFromPoint(ClientToScreenPoint(form, inBoth));
-  ok(hit == command1, "WindowFromPoint at client (%ld,%ld) gives %s", inBoth.x, inBoth.y, NAME(hit));
+  ok(hit == form.command1, "ChildWindowFromPointEx(%ld,%ld) gives %s", inBoth.x, inBoth.y, Name(hit));
+  const POINT client = inBoth;
+  ClientToScreen(form, &inBoth);
+  ok(WindowFromPoint(inBoth) == form.command1, "WindowFromPoint at client (%ld,%ld) gives %s", client.x, client.y,
+     Name(WindowFromPoint(inBoth)));
 }
 
 // The part of a control that no sibling above it covers: the design lets Text2 cover
@@ -487,10 +554,10 @@ RECT VisiblePart(HWND control) {
 
 // The fonts are checked by their drawing: GDI handles belong to their process, so the
 // driver cannot read the program's LOGFONT; it draws the same text in the expected font
-// and compares pixel for pixel.
-void CheckTextDrawing(HWND form, int id, const std::wstring& text, bool underline, uint32_t colour, int inset, int dpi) {
-  HWND window = Control(form, id);
-  Context context("%s drawn at %d dpi", NAME(window), dpi);
+// and compares pixel for pixel. Inside a button's border and focus rectangle, `inset`
+// away, only the caption is left.
+void CheckTextDrawing(HWND window, const std::wstring& text, bool underline, uint32_t colour, int inset, int dpi) {
+  Context context("%s drawn at %d dpi", Name(window), dpi);
   const RECT client = ClientOnScreen(window), whole = VisiblePart(window);
   RECT uncovered{}, area{}, inner = client;
   IntersectRect(&uncovered, &client, &whole);
@@ -498,62 +565,52 @@ void CheckTextDrawing(HWND form, int id, const std::wstring& text, bool underlin
   IntersectRect(&area, &uncovered, &inner);
   const Image shot = CaptureScreen(area);
   const uint32_t background = MostFrequentColour(shot);
-  const Image seen = Ink(shot, background);
   // Drawn in a box the size of the control, so that words wrap as they would there,
   // and cut where the control is covered.
-  const int width = client.right - client.left, height = client.bottom - client.top;
   const RECT keep{uncovered.left - client.left, uncovered.top - client.top, uncovered.right - client.left,
                   uncovered.bottom - client.top};
   const auto draw = [&](const wchar_t* face) {
-    return Ink(Crop(RenderText(text, face, FontHeightPixels(dpi), underline, colour, background, width, height), keep),
-               background);
+    return Ink(Crop(RenderText(text, face, FontHeightPixels(dpi), underline, colour, background,
+                               client.right - client.left, client.bottom - client.top), keep), background);
   };
   const Image expected = draw(ui::kFontFace);
   // The comparison must be able to tell fonts apart, or a match proves nothing.
-  const Image otherFont = draw(L"Tahoma");
   std::string difference;
-  if (expected.pixels.empty() || SameImage(expected, otherFont, difference)) {
-    Note("precondition not met: %s draws %s in Tahoma here as in %s; its face is not checked",
-         expected.pixels.empty() ? "nothing" : "this system", Quoted(text).c_str(), Utf8(ui::kFontFace).c_str());
-    return;
+  if (expected.pixels.empty() || SameImage(expected, draw(L"Tahoma"), difference)) {
+    return Note("precondition not met: %s draws %s in Tahoma here as in %s; its face is not checked",
+                expected.pixels.empty() ? "nothing" : "this system", text, Utf8(ui::kFontFace));
   }
-  ok(SameImage(seen, expected, difference), "%s is not drawn as %s %g pt%s in %06x on %06x: %s", Quoted(text).c_str(),
-     Utf8(ui::kFontFace).c_str(), ui::kFontHundredthsOfPoint / 100.0, underline ? " underlined" : "", colour,
-     background, difference.c_str());
+  ok(SameImage(Ink(shot, background), expected, difference), "%s is not drawn as %s %g pt%s in %06x on %06x: %s", text,
+     Utf8(ui::kFontFace), ui::kFontHundredthsOfPoint / 100.0, underline ? " underlined" : "", colour, background,
+     difference);
 }
 
-void CheckFonts(HWND form, int dpi) {
+void CheckFonts(const Form& form, int dpi) {
   const std::wstring chosen = WithFont(ui::kFontFace, FontHeightPixels(dpi), [](HDC dc) {
     wchar_t face[LF_FACESIZE] = {};
     GetTextFaceW(dc, LF_FACESIZE, face);
     return std::wstring(face);
   });
+  const uint32_t windowText = FromColorRef(GetSysColor(COLOR_WINDOWTEXT));
+  const std::tuple<int, bool, uint32_t, int> drawn[] = {
+      {kLabel1, false, windowText, 0}, {kLabel2, false, windowText, 0}, {kLabel3, true, kLinkBlue, 0},
+      {kCommand1, false, FromColorRef(GetSysColor(COLOR_BTNTEXT)), MulDiv(4, dpi, 96)}};
   if (chosen != ui::kFontFace) {
     Note("precondition not met: this system has no %s (it gives %s); the drawn texts are not checked",
-         Utf8(ui::kFontFace).c_str(), Quoted(chosen).c_str());
-  } else {
-    const uint32_t windowText = FromColorRef(GetSysColor(COLOR_WINDOWTEXT));
-    // Inside the button's border and focus rectangle, only the caption is left.
-    const struct {
-      int id;
-      bool underline;
-      uint32_t colour;
-      int inset;
-    } drawn[] = {{kLabel1, false, windowText, 0},
-                 {kLabel2, false, windowText, 0},
-                 {kLabel3, true, kLinkBlue, 0},
-                 {kCommand1, false, FromColorRef(GetSysColor(COLOR_BTNTEXT)), MulDiv(4, dpi, 96)}};
-    for (const auto& d : drawn) CheckTextDrawing(form, d.id, Layout(d.id).text, d.underline, d.colour, d.inset, dpi);
+         Utf8(ui::kFontFace), chosen);
   }
-  const auto labelFont = Send(Control(form, kLabel1), WM_GETFONT), linkFont = Send(Control(form, kLabel3), WM_GETFONT);
+  for (const auto& [id, underline, colour, inset] : drawn) {
+    if (chosen == ui::kFontFace) CheckTextDrawing(GetDlgItem(form, id), Layout(id).text, underline, colour, inset, dpi);
+  }
+  const auto labelFont = Send(form.label1, WM_GETFONT), linkFont = Send(form.label3, WM_GETFONT);
   todo_wine(kNoGetFont, labelFont && linkFont && *labelFont != *linkFont,
             "Label3 and Label1 share font %08lx; the link needs its own, underlined",
             static_cast<unsigned long>(linkFont.value_or(0)));
 }
 
-void CheckLinkLabel(HWND form) {
+void CheckLinkLabel(const Form& form) {
   Context context("Label3 as a link");
-  const Image shot = CaptureScreen(VisiblePart(Control(form, kLabel3)));
+  const Image shot = CaptureScreen(VisiblePart(form.label3));
   const uint32_t background = MostFrequentColour(shot);
   int blue = 0, other = 0;
   for (uint32_t p : shot.pixels) (p == kLinkBlue ? blue : other) += p != background;
@@ -569,24 +626,8 @@ void CheckLinkLabel(HWND form) {
     underlined = full;
   }
   ok(underlined, "no row runs under the whole %dx%d text: not underlined", ink.width, ink.height);
-
-  const Image plain = CaptureScreen(VisiblePart(Control(form, kLabel1)));
-  const auto bluePlain = std::count(plain.pixels.begin(), plain.pixels.end(), kLinkBlue);
-  ok(bluePlain == 0, "Label1 has %d blue pixels: only the link is blue", static_cast<int>(bluePlain));
-}
-
-// The X pointer's image once it is no longer `unlike` (what the X server showed at the
-// place before, whose cursor differs from the one expected now) and two readings agree:
-// the X cursor follows the program's a little later.
-std::string SettledXPointer(const std::string& unlike, const std::function<void()>& meanwhile = [] {}) {
-  std::string image, previous;
-  WaitFor([&] {
-    meanwhile();
-    previous = image;
-    image = AskXPointer(L"image");
-    return !image.empty() && image != unlike && image == previous;
-  }, kReactTimeoutMs);
-  return image;
+  const int bluePlain = Count(CaptureScreen(VisiblePart(form.label1)), kLinkBlue);
+  ok(bluePlain == 0, "Label1 has %d blue pixels: only the link is blue", bluePlain);
 }
 
 // The X pointer over a window of the driver's own whose class cursor is `cursor`.
@@ -611,15 +652,13 @@ std::string XPointerImageOf(LPCWSTR cursor, const std::string& unlike) {
   return image;
 }
 
-void CheckLinkCursor(HWND form) {
+void CheckLinkCursor(const Form& form) {
   Context context("mouse pointer");
   // Each place is reached from one with another cursor: the text box's I-beam lies
   // between the form and Label1, which both show the arrow.
-  const RECT client = ClientOnScreen(form);
-  const POINT text1 = Centre(ScreenRect(Control(form, kText1))), label1 = Centre(ScreenRect(Control(form, kLabel1)));
-  const POINT label3 = Centre(ScreenRect(Control(form, kLabel3)));
+  const POINT text1 = CentreOf(form.text1), label1 = CentreOf(form.label1), label3 = CentreOf(form.label3);
   HCURSOR firstText1 = CursorOver(text1);
-  HCURSOR overForm = CursorOver({client.left + 2, client.bottom - 2}, firstText1);
+  HCURSOR overForm = CursorOver(FormCorner(form), firstText1);
   CursorOver(text1, overForm);
   HCURSOR overLabel1 = CursorOver(label1, firstText1);
   HCURSOR overLink = CursorOver(label3, overLabel1);
@@ -637,7 +676,7 @@ void CheckLinkCursor(HWND form) {
   const ui::ScopedGdiObject<HBITMAP> mask(info.hbmMask), colour(info.hbmColor);
   if (todo_wine(kNoCursorInfo, described && info.wResID == 32516,
                 "the cursor over Label3 is resource %u of %s, not the up arrow (32516)", info.wResID,
-                Utf8(info.szModName).c_str())) {
+                Utf8(info.szModName))) {
     return;
   }
   // Wine keeps a system cursor per process and cannot describe another process's: ask
@@ -645,7 +684,7 @@ void CheckLinkCursor(HWND form) {
   if (described || !ok(HasXPointer(), "the cursor over Label3 cannot be described, and there is no X pointer")) return;
   const auto xPointerAt = [&](POINT screen, HCURSOR unlike, const std::string& unlikeImage) {
     return WithPointerAt(screen, [&] {
-      SettledCursor(unlike);
+      Settled(ShownCursor, unlike, 10);
       return SettledXPointer(unlikeImage);
     });
   };
@@ -656,145 +695,108 @@ void CheckLinkCursor(HWND form) {
   EnsureForeground(form);
   if (!ok(!link.empty() && !expected.empty(), "the X server's pointer could not be read")) return;
   ok(plain != expected, "the X pointer over Label1 (%s) looks like the up arrow: the check cannot tell them apart",
-     plain.c_str());
-  ok(link == expected, "the X pointer over Label3 is %s, the up arrow is %s", link.c_str(), expected.c_str());
+     plain);
+  ok(link == expected, "the X pointer over Label3 is %s, the up arrow is %s", link, expected);
 }
 
 // --- Keyboard and the "Work out" command -------------------------------------------
 
-void CheckKeyboard(HWND form) {
+void CheckKeyboard(const Form& form) {
   Context context("keyboard");
-  HWND text1 = Control(form, kText1), text2 = Control(form, kText2), command1 = Control(form, kCommand1);
-  ok(WaitForFocus(form, text1), "initial focus: expected Text1, got %s", NAME(FocusOf(form)));
+  ExpectFocus(form, form.text1, "at the start");
   if (!ok(EnsureForeground(form), "the form is not the foreground window; keyboard checks skipped")) return;
-
-  const struct {
-    WORD modifier;
-    HWND expected;
-  } tabs[] = {
-      {0, command1}, {0, text2}, {0, text1},                        // Tab goes round forwards
-      {VK_SHIFT, text2}, {VK_SHIFT, command1}, {VK_SHIFT, text1},  // and Shift+Tab back
+  const std::pair<WORD, HWND> tabs[] = {
+      {0, form.command1}, {0, form.text2}, {0, form.text1},                     // Tab goes round forwards
+      {VK_SHIFT, form.text2}, {VK_SHIFT, form.command1}, {VK_SHIFT, form.text1},  // and Shift+Tab back
   };
-  for (const auto& tab : tabs) {
-    HWND from = FocusOf(form);
-    if (tab.modifier) PressChord(tab.modifier, VK_TAB); else PressKey(VK_TAB);
-    ok(WaitForFocus(form, tab.expected), "%s from %s: expected %s, got %s", tab.modifier ? "Shift+Tab" : "Tab",
-       NAME(from), NAME(tab.expected), NAME(FocusOf(form)));
+  for (const auto& [modifier, expected] : tabs) {
+    const std::string from = Name(FocusOf(form));
+    if (modifier) PressChord(modifier, VK_TAB); else PressKey(VK_TAB);
+    ExpectFocus(form, expected, (modifier ? "Shift+Tab from " : "Tab from ") + from);
   }
-
   // The checks below each need the focus in Text1 to begin with.
-  if (FocusOf(form) != text1) {
-    Click(Centre(ScreenRect(text1)));
-    WaitForFocus(form, text1);
-  }
+  if (FocusOf(form) != form.text1) FocusByClick(form, form.text1);
 
   // A click on a label leaves the focus where it was: what is typed next lands in Text1.
-  Click(Centre(VisiblePart(Control(form, kLabel1))));
-  Click(Centre(VisiblePart(Control(form, kLabel2))));
+  Click(Centre(VisiblePart(form.label1)));
+  Click(Centre(VisiblePart(GetDlgItem(form, kLabel2))));
   const std::wstring address = L"Some.One@Example.com";
   TypeText(address);
-  ok(WaitForText(text1, address), "clicked the labels, typed %s: Text1 holds %s; %s", Quoted(address).c_str(),
-     Quoted(WindowText(text1)).c_str(), InputState(form).c_str());
+  ExpectText(form.text1, address, "clicked the labels, typed " + Quoted(address) + "; " + InputState(form));
 
   // Each key is followed by a typed character: when that arrives, the key before it
   // has been handled too.
   std::wstring expectedText1 = address;
   for (const auto& [key, name] : {std::pair{VK_RETURN, "Enter"}, std::pair{VK_ESCAPE, "Escape"}}) {
-    SetText(text2, L"");
+    SetText(form.text2, L"");
     PressKey(key);
     TypeText(L"!");
     expectedText1 += L"!";
-    ok(WaitForText(text1, expectedText1), "after %s, Text1 holds %s, expected %s", name,
-       Quoted(WindowText(text1)).c_str(), Quoted(expectedText1).c_str());
+    ExpectText(form.text1, expectedText1, std::string("after ") + name);
     ok(IsWindow(form) && IsWindowVisible(form), "%s closed or hid the window", name);
-    ok(WindowText(text2).empty(), "%s in Text1 filled Text2 with %s", name, Quoted(WindowText(text2)).c_str());
+    ok(WindowText(form.text2).empty(), "%s in Text1 filled Text2 with %s", name, WindowText(form.text2));
     ok(!CreditsBoxOpened(form), "%s opened a dialog", name);
   }
   PressKey(VK_BACK);
   PressKey(VK_BACK);
-  ok(WaitForText(text1, address), "Backspace: Text1 holds %s", Quoted(WindowText(text1)).c_str());
+  ExpectText(form.text1, address, "Backspace twice");
 
   PressKey(VK_TAB);
-  ok(WaitForFocus(form, command1), "Tab from Text1: expected Command1, got %s", NAME(FocusOf(form)));
-  if (FocusOf(form) != command1) {
+  if (!ExpectFocus(form, form.command1, "Tab from Text1")) {
     Note("keyboard: Space is pressed on Command1 focused by a click instead");
-    Click(Centre(ScreenRect(command1)));
-    WaitForFocus(form, command1);
+    FocusByClick(form, form.command1);
   }
   // With no default button, Enter presses the button that has the focus, as on a dialog.
   for (const auto& [key, how] : {std::pair{VK_SPACE, "Space on Command1"}, std::pair{VK_RETURN, "Enter on Command1"}}) {
     ExpectNumber(WorkOut(form, [key = key] { PressKey(key); }), address, how);
-    ok(FocusOf(form) == command1, "after %s, the focus moved to %s", how, NAME(FocusOf(form)));
+    ok(FocusOf(form) == form.command1, "after %s, the focus moved to %s", how, Name(FocusOf(form)));
   }
 }
 
-void CheckWorkOut(HWND form, int dpi) {
-  HWND text1 = Control(form, kText1), text2 = Control(form, kText2), command1 = Control(form, kCommand1);
-  const POINT button = Centre(ScreenRect(command1));
-  const auto click = [&] { Click(button); };
-
+void CheckWorkOut(const Form& form, int dpi) {
+  const auto click = [&] { Click(CentreOf(form.command1)); };
   for (const test::KnownAnswer& row : knownAnswers) {
     const std::wstring input = test::Wide(row.text);
-    Context context("Work out on %s (%s: %s)", Quoted(input).c_str(), row.path.c_str(), row.what.c_str());
+    Context context("Work out on %s (%s: %s)", input, row.path, row.what);
     // The system's conversion and the table agree where the table's code page is the system's.
     ok(!(row.Ascii() || GetACP() == 1252) || ReferenceIdNumber(input) == row.id,
        "the system's fold gives %u, the table %u", ReferenceIdNumber(input), row.id);
-    SetText(text1, input);
-    ExpectNumber(WorkOut(form, click), input, "a click on the button");
-    ok(WindowText(text1) == input, "Text1 changed to %s", Quoted(WindowText(text1)).c_str());
-    ok(FocusOf(form) == command1, "focus: expected the clicked button, got %s", NAME(FocusOf(form)));
-    ok(WindowText(form) == kCaption, "caption changed to %s", Quoted(WindowText(form)).c_str());
+    ExpectWorkedOut(form, input, "a click on the button", click);
+    ok(WindowText(form.text1) == input, "Text1 changed to %s", WindowText(form.text1));
+    ok(FocusOf(form) == form.command1, "focus: expected the clicked button, got %s", Name(FocusOf(form)));
+    ok(WindowText(form) == kCaption, "caption changed to %s", WindowText(form));
   }
-
   {
     Context context("Text2 typed into by hand");
-    SetText(text1, L"abc");
-    Click(Centre(ScreenRect(text2)));
-    ok(WaitForFocus(form, text2), "after a click in Text2: %s", InputState(form).c_str());
-    const std::wstring typed = WindowText(text2) + L" 12345 by hand";
+    SetText(form.text1, L"abc");
+    FocusByClick(form, form.text2);
+    ExpectFocus(form, form.text2, "after a click in Text2");
+    const std::wstring typed = WindowText(form.text2) + L" 12345 by hand";
     PressKey(VK_END);
     TypeText(L" 12345 by hand");
-    ok(WaitForText(text2, typed), "Text2 holds %s, expected %s", Quoted(WindowText(text2)).c_str(), Quoted(typed).c_str());
+    ExpectText(form.text2, typed, "typed at its end");
     click();
-    ok(WaitFor([&] { return WindowText(text2) == ExpectedNumber(L"abc"); }, kReactTimeoutMs),
-       "after the click Text2 holds %s, expected %s", Quoted(WindowText(text2)).c_str(),
-       Quoted(ExpectedNumber(L"abc")).c_str());
+    ExpectText(form.text2, ExpectedNumber(L"abc"), "after the click");
   }
-
   {
     Context context("click where Label3 and Command1 overlap");
-    const RECT labelRect = RectInClient(Control(form, kLabel3), form);
-    const POINT inBoth = ClientToScreenPoint(form, {(labelRect.left + labelRect.right) / 2, RectInClient(command1, form).top});
-    SetText(text1, L"abcdefgh");
-    ExpectNumber(WorkOut(form, [&] { Click(inBoth); }), L"abcdefgh", "the button taking the click");
+    POINT inBoth = InBoth(form);
+    ClientToScreen(form, &inBoth);
+    ExpectWorkedOut(form, L"abcdefgh", "the button taking the click", [&] { Click(inBoth); });
     HWND about = CreditsBoxOpened(form);
     ok(about == nullptr, "the click opened the credits box as well");
     if (about) CloseBox(about);
   }
-
   // The two boxes show their texts in the form's font too; the focus is on the button,
   // so no caret is drawn in either.
   const uint32_t windowText = FromColorRef(GetSysColor(COLOR_WINDOWTEXT));
-  CheckTextDrawing(form, kText1, L"abcdefgh", false, windowText, 0, dpi);
-  CheckTextDrawing(form, kText2, ExpectedNumber(L"abcdefgh"), false, windowText, 0, dpi);
-}
-
-// What the screen shows there once painting has settled: two pictures in a row agree.
-Image SettledCapture(const RECT& screenRect) {
-  Image shot = CaptureScreen(screenRect);
-  WaitFor([&] {
-    Image again = CaptureScreen(screenRect);
-    const bool same = again.pixels == shot.pixels;
-    shot = std::move(again);
-    return same;
-  }, kReactTimeoutMs);
-  return shot;
+  CheckTextDrawing(form.text1, L"abcdefgh", false, windowText, 0, dpi);
+  CheckTextDrawing(form.text2, ExpectedNumber(L"abcdefgh"), false, windowText, 0, dpi);
 }
 
 // The number for a long pasted address, timed from the click (reported, not bounded).
-void CheckLongAddress(HWND form, size_t units) {
+void CheckLongAddress(const Form& form, size_t units) {
   Context context("a %u MiB address pasted into Text1", static_cast<unsigned>(units >> 20));
-  HWND text1 = Control(form, kText1), text2 = Control(form, kText2), command1 = Control(form, kCommand1);
   const std::wstring pattern = L"Some.Body+Tag_42@Mail-Example.COM, ";
   std::wstring address;
   address.reserve(units);
@@ -802,34 +804,36 @@ void CheckLongAddress(HWND form, size_t units) {
   address.resize(units);
 
   if (!ok(PutOnClipboard(address), "cannot put the text on the clipboard")) return;
-  SetText(text1, L"");
-  Click(Centre(ScreenRect(text1)));
-  ok(WaitForFocus(form, text1), "after a click in Text1: %s", InputState(form).c_str());
+  SetText(form.text1, L"");
+  FocusByClick(form, form.text1);
+  ExpectFocus(form, form.text1, "after a click in Text1");
   const double pasteStart = NowMs();
   PressChord(VK_CONTROL, 'V');
   // A text box holds 30000 or 32767 units unless the program raises its limit; the
   // paste arrives whole or cut at once. Wine's edit control takes seconds to lay out
   // and draw a line this long, and answers nothing meanwhile.
   long long held = 0;
-  WaitFor([&] { return (held = TextLength(text1)) > 0; }, AllowanceMs(units), [&] { return TextLength(text1); });
+  const auto length = [&] { return held = TextLength(form.text1); };
+  WaitFor([&] { return length() > 0; }, AllowanceMs(units), length);
   Note("timing: Text1 answered with %lld units %.0f ms after Ctrl+V", held, NowMs() - pasteStart);
   if (ok(held == static_cast<long long>(units), "Text1 holds %lld of %u units", held, static_cast<unsigned>(units))) {
-    ok(WaitFor([&] { return WindowText(text1) == address; }, AllowanceMs(units)), "Text1's text differs from what was pasted");
+    ok(WaitFor([&] { return WindowText(form.text1) == address; }, AllowanceMs(units)),
+       "Text1's text differs from what was pasted");
   }
 
   // The screen is read without asking the program, which may be busy repainting Text1:
   // the number is on the screen when Text2's picture, settled on the marker, changes.
-  const RECT text2OnScreen = ScreenRect(text2);
+  const RECT text2OnScreen = ScreenRect(form.text2);
   Image shown = SettledCapture(text2OnScreen);
-  const auto changed = [&] { return CaptureScreen(text2OnScreen).pixels != shown.pixels; };
+  const auto changed = [&] { return !(CaptureScreen(text2OnScreen) == shown); };
   double start = 0, painted = 0;
   // From what was pasted, which Text1 was seen to hold: reading it back now could find
   // the program busy repainting it.
   const WorkedOut clicked = WorkOut(form, [&] {
-    WaitFor(changed, kReactTimeoutMs);
+    Soon(changed);
     shown = SettledCapture(text2OnScreen);
     // The pointer goes there first: its trip is the driver's time, not the program's.
-    const POINT onButton = Centre(ScreenRect(command1));
+    const POINT onButton = CentreOf(form.command1);
     ok(MoveMouse(onButton), "the pointer did not reach Command1");
     start = NowMs();
     MouseButtons(onButton, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}, 0);
@@ -845,34 +849,36 @@ void CheckLongAddress(HWND form, size_t units) {
   double command = 0;
   ExpectNumber(WorkOut(form, [&] {
     const double commandStart = NowMs();
-    Send(form, WM_COMMAND, MAKEWPARAM(kCommand1, BN_CLICKED), reinterpret_cast<LPARAM>(command1), AllowanceMs(units),
+    Send(form, WM_COMMAND, MAKEWPARAM(kCommand1, BN_CLICKED), reinterpret_cast<LPARAM>(form.command1), AllowanceMs(units),
          SMTO_NORMAL);
     command = NowMs() - commandStart;
   }), address, "the command alone");
   Note("timing: Work out alone took %.0f ms for %lld units", command, held);
-  ok(SetText(text1, L""), "Text1 could not be emptied again");
+  ok(SetText(form.text1, L""), "Text1 could not be emptied again");
 }
 
 // --- The credits box ----------------------------------------------------------------
 
-void CheckAbout(HWND form) {
+// The box's title is the window's caption.
+void ExpectTitle(HWND box, HWND form) {
+  ok(WindowText(box) == WindowText(form), "title: expected the window's caption %s, got %s", WindowText(form),
+     WindowText(box));
+}
+
+void CheckAbout(const Form& form) {
   Context context("About");
   // Text2 has the focus, where the form would not put it by itself: the box must give it back there.
-  HWND text2 = Control(form, kText2), label3 = Control(form, kLabel3);
-  SetText(text2, L"");
-  Click(Centre(ScreenRect(text2)));
-  ok(WaitForFocus(form, text2), "after a click in Text2: %s", InputState(form).c_str());
+  SetText(form.text2, L"");
+  FocusByClick(form, form.text2);
+  ExpectFocus(form, form.text2, "after a click in Text2");
 
   // A press opens nothing yet, and a release elsewhere cancels it, as on a button.
-  const POINT about = Centre(VisiblePart(label3));
-  const RECT client = ClientOnScreen(form);
-  MoveMouse(about);
-  MouseButtons(about, {MOUSEEVENTF_LEFTDOWN});
-  ok(WaitFor([&] { return InputOf(form).hwndCapture == label3; }, kReactTimeoutMs), "the press did not reach \"About\"");
-  HWND early = CreditsBoxOpened(form);
-  ok(!early, "the box opened on the press, before the release");
-  MouseButtons({client.left + 2, client.bottom - 2}, {MOUSEEVENTF_LEFTUP});
-  ok(WaitFor([&] { return InputOf(form).hwndCapture == nullptr; }, kReactTimeoutMs), "the release did not reach it");
+  const POINT about = Centre(VisiblePart(form.label3));
+  HWND early = nullptr;
+  PressAboutAndDragOff(form, about, FormCorner(form), [&] {
+    early = CreditsBoxOpened(form);
+    ok(!early, "the box opened on the press, before the release");
+  });
   HWND dragged = early ? nullptr : CreditsBoxOpened(form);
   ok(!dragged, "pressed on \"About\" and released elsewhere, the box opened");
   for (HWND box : {early, dragged}) {
@@ -885,13 +891,11 @@ void CheckAbout(HWND form) {
   MouseButtons(about, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}, clickTime);
   HWND box = WaitForCreditsBox(form);
   if (!ok(box != nullptr, "clicking \"About\" opened no dialog owned by the form")) return;
-
   ok(!IsWindowEnabled(form), "the form takes input while the box is open: it is not modal");
-  ok(WindowText(box) == WindowText(form), "title: expected the window's caption %s, got %s",
-     Quoted(WindowText(form)).c_str(), Quoted(WindowText(box)).c_str());
+  ExpectTitle(box, form);
   HWND message = GetDlgItem(box, 0xFFFF);
-  ok(message && WindowText(message) == kCredits, "message: expected %s, got %s", Quoted(kCredits).c_str(),
-     message ? Quoted(WindowText(message)).c_str() : "no message text");
+  ok(message && WindowText(message) == kCredits, "message: expected %s, got %s", kCredits,
+     message ? Quoted(WindowText(message)) : "no message text");
 
   std::vector<HWND> buttons, icons;
   for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -902,11 +906,11 @@ void CheckAbout(HWND form) {
       icons.push_back(child);
     }
   }
-  if (ok(buttons.size() == 1, "expected one button, got %u", static_cast<unsigned>(buttons.size()))) {
-    ok(WindowText(buttons[0]) == L"OK" && GetDlgCtrlID(buttons[0]) == IDOK, "the button is %s with id %d, expected \"OK\", IDOK",
-       Quoted(WindowText(buttons[0])).c_str(), GetDlgCtrlID(buttons[0]));
+  if (ok(buttons.size() == 1, "expected one button, got %d", static_cast<int>(buttons.size()))) {
+    ok(WindowText(buttons[0]) == L"OK" && GetDlgCtrlID(buttons[0]) == IDOK,
+       "the button is %s with id %d, expected \"OK\", IDOK", WindowText(buttons[0]), GetDlgCtrlID(buttons[0]));
   }
-  if (ok(icons.size() == 1, "expected one icon, got %u", static_cast<unsigned>(icons.size()))) {
+  if (ok(icons.size() == 1, "expected one icon, got %d", static_cast<int>(icons.size()))) {
     // The box's icon is compared by its drawing with the system's information icon.
     const Image shot = CaptureScreen(ScreenRect(icons[0]));
     POINT where{};
@@ -914,49 +918,47 @@ void CheckAbout(HWND form) {
        "the box's %dx%d icon is not the information icon", shot.width, shot.height);
   }
 
-  ok(WaitFor([&] { return GetForegroundWindow() == box; }, kReactTimeoutMs), "the box is not the active window");
+  ok(Soon([&] { return GetForegroundWindow() == box; }), "the box is not the active window");
   PressKey(VK_RETURN);
-  ok(WaitFor([&] { return !IsWindow(box); }, kReactTimeoutMs), "Enter did not close the box");
-  ok(WaitFor([&] { return IsWindowEnabled(form) && GetForegroundWindow() == form; }, kReactTimeoutMs),
+  ok(Soon([&] { return !IsWindow(box); }), "Enter did not close the box");
+  ok(Soon([&] { return IsWindowEnabled(form) && GetForegroundWindow() == form; }),
      "the form is not enabled and active again");
-  ok(WaitForFocus(form, text2), "the focus went back to %s, not to Text2 where it was", NAME(FocusOf(form)));
+  ExpectFocus(form, form.text2, "after the box, where it was");
 
   // Clicked again at once, it opens again: the second click is no half of a double click.
   MouseButtons(about, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}, clickTime + GetDoubleClickTime() / 2);
   box = WaitForCreditsBox(form);
   if (ok(box != nullptr, "a second click within the double-click time opened no box")) CloseBox(box);
-  ok(WaitForFocus(form, text2), "after the second box the focus is on %s, not Text2", NAME(FocusOf(form)));
+  ExpectFocus(form, form.text2, "after the second box");
   TypeText(L"back");
-  ok(WaitForText(text2, L"back"), "typing after the box: Text2 holds %s", Quoted(WindowText(text2)).c_str());
+  ExpectText(form.text2, L"back", "typing after the box");
 
   // F1, the help key, opens the box from wherever the focus is, as the click does;
   // pressed again while it is open, it opens no second one.
-  for (int id : {kText1, kCommand1, kText2}) {
-    HWND control = Control(form, id);
-    Context from("F1 with the focus on %s", NAME(control));
+  for (HWND control : {form.text1, form.command1, form.text2}) {
+    Context from("F1 with the focus on %s", Name(control));
     // Placing the focus is not what is tested here: a click that came while the form
     // was still being activated after the box is made again.
     for (int attempt = 0; attempt < 2 && FocusOf(form) != control; ++attempt) {
       EnsureForeground(form);
-      Click(Centre(ScreenRect(control)));
-      WaitForFocus(form, control);
+      FocusByClick(form, control);
     }
-    if (!ok(EnsureForeground(form) && FocusOf(form) == control, "cannot place the focus: %s", InputState(form).c_str())) {
+    if (!ok(EnsureForeground(form) && FocusOf(form) == control, "cannot place the focus: %s", InputState(form))) {
       continue;
     }
     PressKey(VK_F1);
     box = WaitForCreditsBox(form);
     if (!ok(box != nullptr, "F1 opened no box")) continue;
-    ok(WindowText(box) == WindowText(form), "title: %s", Quoted(WindowText(box)).c_str());
-    WaitFor([&] { return GetForegroundWindow() == box; }, kReactTimeoutMs);
+    ExpectTitle(box, form);
+    Soon([&] { return GetForegroundWindow() == box; });
     // Enter comes after the second F1 in the input, so it closes whatever box is active
     // once F1 has been handled: this one, unless F1 opened another over it.
     PressKey(VK_F1);
     PressKey(VK_RETURN);
-    ok(WaitFor([&] { return !IsWindow(box); }, kReactTimeoutMs), "a second F1 opened another box over the first");
+    ok(Soon([&] { return !IsWindow(box); }), "a second F1 opened another box over the first");
     for (HWND left; (left = CreditsBoxOpened(form)) != nullptr && left != form && CloseBox(left);) {
     }
-    ok(WaitForFocus(form, control), "after the box the focus is on %s", NAME(FocusOf(form)));
+    ExpectFocus(form, control, "after the box");
   }
 }
 
@@ -965,17 +967,14 @@ void CheckAbout(HWND form) {
 // Nothing maximises the fixed-size window: not the system command, however it comes
 // (0xF032 from a double click on the caption), not ShowWindow from outside.
 void CheckNeverMaximised(HWND form, int dpi) {
-  const struct {
-    const char* how;
-    std::function<void()> act;
-  } routes[] = {
+  const std::pair<const char*, std::function<void()>> routes[] = {
       {"WM_SYSCOMMAND SC_MAXIMIZE", [&] { Send(form, WM_SYSCOMMAND, SC_MAXIMIZE); }},
       {"WM_SYSCOMMAND SC_MAXIMIZE | HTCAPTION", [&] { Send(form, WM_SYSCOMMAND, SC_MAXIMIZE | HTCAPTION); }},
       {"ShowWindow(SW_MAXIMIZE) from another process", [&] { ShowWindow(form, SW_MAXIMIZE); }},
   };
-  for (const auto& route : routes) {
-    Context context("%s at %d dpi", route.how, dpi);
-    route.act();
+  for (const auto& [how, act] : routes) {
+    Context context("%s at %d dpi", how, dpi);
+    act();
     // The program undoes a maximise while it handles it; once it has answered what
     // came after, the window is as it leaves it.
     ok(RoundTrip(form, kReactTimeoutMs), "the program does not answer");
@@ -987,29 +986,34 @@ void CheckNeverMaximised(HWND form, int dpi) {
 // --- Whole runs ---------------------------------------------------------------------
 
 struct Options {
-  std::wstring tarvik, minimal, faulty, screenshot, demoAddress, xPointer, knownAnswers;
-  std::wstring suite = L"full";
-  int dpi = 0;  // 0: whatever the system runs at
-  unsigned seed = GetTickCount();  // of the random input
-  bool demo = false, notWine = false;
+  std::wstring tarvik, minimal, faulty, screenshot, demo, xPointer, knownAnswers, suite = L"full", dpi, seed;
+  bool notWine = false;
 };
 
 // A program started and its window found; null, after a failed check, if either failed.
 HWND Launch(Program& program, const std::wstring& path, const wchar_t* className, int showCommand = -1) {
-  if (!ok(program.Start(path, kStartTimeoutMs, showCommand), "%s did not start and become idle (error %lu)",
-          Utf8(path).c_str(), GetLastError())) {
+  if (!ok(program.Start(path, kStartTimeoutMs, showCommand), "%s did not start and become idle (error %lu)", Utf8(path),
+          GetLastError())) {
     return nullptr;
   }
   HWND window = nullptr;
-  WaitFor([&] { return (window = FindTopLevel(program.ProcessId(), className)) != nullptr; }, kReactTimeoutMs);
-  ok(window != nullptr, "no visible top-level window of class %s", Utf8(className).c_str());
+  Soon([&] { return (window = FindTopLevel(program.ProcessId(), className)) != nullptr; });
+  ok(window != nullptr, "no visible top-level window of class %s", Utf8(className));
   return window;
 }
 
-HWND StartTarvik(Program& program, const Options& options, int showCommand = -1) {
-  HWND form = Launch(program, options.tarvik, kFormClass, showCommand);
+Form StartTarvik(Program& program, const Options& options, int showCommand = -1) {
+  const Form form{Launch(program, options.tarvik, kFormClass, showCommand)};
   Note("timing: tarvik.exe idle %.0f ms after CreateProcess", program.StartupMs());
   return form;
+}
+
+// The program ends with status 0 (`failed`: another) once the window is closed.
+void ExpectExit(Program& program, bool failed, const char* after) {
+  DWORD exitCode = 0;
+  if (ok(program.WaitForExit(kExitTimeoutMs, exitCode), "the process is still running %s", after)) {
+    ok((exitCode != 0) == failed, "exit code %lu", exitCode);
+  }
 }
 
 void CloseAndCheckExit(Program& program, HWND form, bool altF4) {
@@ -1020,10 +1024,7 @@ void CloseAndCheckExit(Program& program, HWND form, bool altF4) {
   } else {
     PostMessageW(form, WM_CLOSE, 0, 0);
   }
-  DWORD exitCode = 0;
-  if (ok(program.WaitForExit(kExitTimeoutMs, exitCode), "the process is still running")) {
-    ok(exitCode == 0, "exit code %lu", exitCode);
-  }
+  ExpectExit(program, false, "");
 }
 
 void SaveScreenshot(HWND form, const std::wstring& path) {
@@ -1032,49 +1033,41 @@ void SaveScreenshot(HWND form, const std::wstring& path) {
   // Painted once the program has answered and two pictures in a row agree.
   RoundTrip(form, kReactTimeoutMs);
   const Image shot = SettledCapture(ScreenRect(form));
-  if (ok(SavePng(shot, path), "cannot write %s", Utf8(path).c_str())) {
-    Note("screenshot: %s (%dx%d)", Utf8(path).c_str(), shot.width, shot.height);
+  if (ok(SavePng(shot, path), "cannot write %s", Utf8(path))) {
+    Note("screenshot: %s (%dx%d)", Utf8(path), shot.width, shot.height);
   }
 }
 
-void FillIn(HWND form, const std::wstring& address) {
-  Context context("filling in %s", Quoted(address).c_str());
-  HWND text1 = Control(form, kText1);
+void FillIn(const Form& form, const std::wstring& address) {
+  Context context("filling in %s", address);
   EnsureForeground(form);
-  SetText(text1, L"");
-  Click(Centre(ScreenRect(text1)));
-  WaitForFocus(form, text1);
+  SetText(form.text1, L"");
+  FocusByClick(form, form.text1);
   TypeText(address);
-  WaitForText(text1, address);
-  ExpectNumber(WorkOut(form, [&] { Click(Centre(ScreenRect(Control(form, kCommand1)))); }), address,
-               "a click on the button");
-  // Leave the pointer off the window so that nothing is drawn hot in the picture.
-  const RECT frame = ScreenRect(form);
-  MoveMouse({frame.right + 20, frame.bottom + 20});
+  WaitForText(form.text1, address);
+  ExpectNumber(WorkOut(form, [&] { Click(CentreOf(form.command1)); }), address, "a click on the button");
+  MoveMouse(OffWindow(form));  // so that nothing is drawn hot in the picture
 }
 
 // A launcher's show command: maximised or hidden opens normal, minimised stays so and
 // restores to the fixed size.
-void CheckShowModes(const Options& options) {
-  const struct {
-    int show;
-    const char* name;
-    bool minimised;
-  } modes[] = {{SW_HIDE, "SW_HIDE", false}, {SW_SHOWMAXIMIZED, "SW_SHOWMAXIMIZED (SW_MAXIMIZE)", false},
-               {SW_SHOWMINIMIZED, "SW_SHOWMINIMIZED", true}, {SW_MINIMIZE, "SW_MINIMIZE", true},
-               {SW_SHOWMINNOACTIVE, "SW_SHOWMINNOACTIVE", true}};
-  for (const auto& mode : modes) {
-    Context context("started with STARTUPINFO %s", mode.name);
+void CheckShowModes(const Options& options, int dpi) {
+  const std::tuple<int, const char*, bool> modes[] = {
+      {SW_HIDE, "SW_HIDE", false},         {SW_SHOWMAXIMIZED, "SW_SHOWMAXIMIZED (SW_MAXIMIZE)", false},
+      {SW_SHOWMINIMIZED, "SW_SHOWMINIMIZED", true}, {SW_MINIMIZE, "SW_MINIMIZE", true},
+      {SW_SHOWMINNOACTIVE, "SW_SHOWMINNOACTIVE", true}};
+  for (const auto& [show, name, minimised] : modes) {
+    Context context("started with STARTUPINFO %s", name);
     Program program;
-    HWND form = StartTarvik(program, options, mode.show);
+    const Form form = StartTarvik(program, options, show);
     if (!form) continue;
-    ok(!IsZoomed(form) && IsIconic(form) == mode.minimised, "the window is %s",
+    ok(!IsZoomed(form) && IsIconic(form) == minimised, "the window is %s",
        IsZoomed(form) ? "maximised" : IsIconic(form) ? "minimised" : "normal");
     if (IsIconic(form)) {
       PostMessageW(form, WM_SYSCOMMAND, SC_RESTORE, 0);
-      ok(WaitFor([&] { return !IsIconic(form); }, kReactTimeoutMs), "SC_RESTORE left it minimised");
+      ok(Soon([&] { return !IsIconic(form); }), "SC_RESTORE left it minimised");
     }
-    CheckPlacement(form, options.dpi);
+    CheckPlacement(form, dpi);
     CloseAndCheckExit(program, form, false);
   }
 }
@@ -1104,63 +1097,63 @@ void TimeStartup(const Options& options) {
 
 // Work out and the About box, a few hundred times each, leave the program holding no
 // more GDI or USER objects than before.
-void CheckNoLeaks(HWND form, const Program& program) {
+void CheckNoLeaks(const Form& form, const Program& program) {
   Context context("objects held over repeated use");
   constexpr int kCycles = 200;
   // The first Work out and the first box, before the count, fill what the system
   // caches on first use (the box's font and icon, the button's brushes); a handful more
   // may come with a cache that grows in steps, while a leak per use shows as 200.
   constexpr long kSlack = 8;
-  HWND command1 = Control(form, kCommand1), label3 = Control(form, kLabel3);
-  SetText(Control(form, kText1), L"someone@example.com");
-  const auto workOut = [&] { return Send(command1, BM_CLICK, 0, 0, kReactTimeoutMs, SMTO_NORMAL).has_value(); };
+  SetText(form.text1, L"someone@example.com");
+  const auto workOut = [&] { return Send(form.command1, BM_CLICK, 0, 0, kReactTimeoutMs, SMTO_NORMAL).has_value(); };
   const auto about = [&] {
-    PostMessageW(form, WM_COMMAND, MAKEWPARAM(kLabel3, STN_CLICKED), reinterpret_cast<LPARAM>(label3));
+    PostMessageW(form, WM_COMMAND, MAKEWPARAM(kLabel3, STN_CLICKED), reinterpret_cast<LPARAM>(form.label3));
     HWND box = WaitForCreditsBox(form);
-    return box && CloseBox(box) && WaitFor([&] { return IsWindowEnabled(form) != FALSE; }, kReactTimeoutMs);
+    return box && CloseBox(box) && Soon([&] { return IsWindowEnabled(form) != FALSE; });
   };
   workOut();
   about();
   const GuiObjects before = CountGuiObjects(program.Handle(), program.ProcessId());
   if (!ok(before.gdi > 0 && before.user > 0, "the objects cannot be counted here (GDI %ld, USER %ld by %s)", before.gdi,
-          before.user, before.how.c_str())) {
+          before.user, before.how)) {
     return;
   }
   int worked = 0, shown = 0;
   while (worked < kCycles && workOut()) ++worked;
   while (shown < kCycles && about()) ++shown;
   ok(worked == kCycles && shown == kCycles, "%d of %d Work outs and %d of %d boxes went through; %s", worked, kCycles,
-     shown, kCycles, InputState(form).c_str());
+     shown, kCycles, InputState(form));
   const GuiObjects after = CountGuiObjects(program.Handle(), program.ProcessId());
   Note("objects: GDI %ld -> %ld, USER %ld -> %ld over %d Work outs and %d About boxes, counted by %s", before.gdi,
-       after.gdi, before.user, after.user, kCycles, kCycles, after.how.c_str());
+       after.gdi, before.user, after.user, kCycles, kCycles, after.how);
   ok(after.gdi - before.gdi <= kSlack, "GDI objects grew from %ld to %ld", before.gdi, after.gdi);
   ok(after.user - before.user <= kSlack, "USER objects grew from %ld to %ld", before.user, after.user);
 }
 
 // A 1 Mi-unit WM_SETTEXT from another process (which this Wine fails inside the
 // program's GetMessage) leaves the window open and working.
-void CheckHugeSetText(HWND form, const Program& program) {
+void CheckHugeSetText(const Form& form, const Program& program) {
   Context context("a 1 Mi-unit WM_SETTEXT sent to Text1");
-  HWND text1 = Control(form, kText1);
   const std::wstring huge(1 << 20, L'a');
-  Send(text1, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(huge.c_str()), AllowanceMs(huge.size()), SMTO_NORMAL);
+  Send(form.text1, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(huge.c_str()), AllowanceMs(huge.size()), SMTO_NORMAL);
   ok(RoundTrip(form, AllowanceMs(huge.size())), "the program does not answer any more");
   ok(program.Running() && IsWindow(form) && IsWindowVisible(form), "the window%s is gone, the process %s",
      IsWindow(form) ? "" : " itself", program.Running() ? "runs on" : "ended");
   if (!IsWindow(form)) return;
-  SetText(text1, L"abc");
-  ExpectNumber(WorkOut(form, [&] { Send(Control(form, kCommand1), BM_CLICK, 0, 0, kReactTimeoutMs, SMTO_NORMAL); }),
-               L"abc", "Work out after it");
+  ExpectWorkedOut(form, L"abc", "Work out after it",
+                  [&] { Send(form.command1, BM_CLICK, 0, 0, kReactTimeoutMs, SMTO_NORMAL); });
 }
 
-// The system's text for an error, as FormatMessage gives it, without its line end.
+// The text of an error box or of the system's message for an error, without its line end.
+std::wstring Trimmed(std::wstring text) {
+  while (!text.empty() && iswspace(text.back())) text.pop_back();
+  return text;
+}
+
 std::wstring SystemText(DWORD error) {
   wchar_t text[512] = {};
   FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, 512, nullptr);
-  std::wstring reason = text;
-  while (!reason.empty() && iswspace(reason.back())) reason.pop_back();
-  return reason;
+  return Trimmed(text);
 }
 
 // A start-up that cannot make what the window needs says which part failed and why,
@@ -1168,41 +1161,30 @@ std::wstring SystemText(DWORD error) {
 // step TARVIK_FAULT names with ERROR_NOT_ENOUGH_MEMORY.
 void CheckFailedStartups(const Options& options) {
   if (options.faulty.empty()) return;
-  const struct {
-    const wchar_t* fault;
-    const wchar_t* what;
-  } faults[] = {{L"font", L"The font could not be created."},
-                {L"text1", L"The control Text1 could not be created."},
-                {L"window", L"The window could not be created."},
-                {L"class", L"The window class could not be created."}};
-  const std::wstring reason = SystemText(ERROR_NOT_ENOUGH_MEMORY);
-  for (const auto& f : faults) {
-    Context context("start-up that cannot create %s", Utf8(f.fault).c_str());
-    SetEnvironmentVariableW(L"TARVIK_FAULT", f.fault);
+  const std::pair<const wchar_t*, const wchar_t*> faults[] = {
+      {L"font", L"The font could not be created."}, {L"text1", L"The control Text1 could not be created."},
+      {L"window", L"The window could not be created."}, {L"class", L"The window class could not be created."}};
+  for (const auto& [fault, what] : faults) {
+    Context context("start-up that cannot create %s", Utf8(fault));
+    SetEnvironmentVariableW(L"TARVIK_FAULT", fault);
     Program program;
     program.Start(options.faulty, kStartTimeoutMs);
     SetEnvironmentVariableW(L"TARVIK_FAULT", nullptr);
-    if (!ok(program.Handle() != nullptr, "%s did not start (error %lu)", Utf8(options.faulty).c_str(), GetLastError())) {
-      continue;
-    }
+    if (!ok(program.Handle() != nullptr, "%s did not start (error %lu)", Utf8(options.faulty), GetLastError())) continue;
     HWND box = nullptr;
     WaitFor([&] {
       return (box = FindOwnedWindow(program.ProcessId(), L"#32770", nullptr)) != nullptr || !program.Running();
     }, kStartTimeoutMs);
     if (ok(box != nullptr, "no error box")) {
-      ok(WindowText(box) == L"tarvik", "the box's title is %s", Quoted(WindowText(box)).c_str());
+      ok(WindowText(box) == L"tarvik", "the box's title is %s", WindowText(box));
       HWND message = GetDlgItem(box, 0xFFFF);
-      std::wstring text = message ? WindowText(message) : L"";
-      while (!text.empty() && iswspace(text.back())) text.pop_back();
-      const std::wstring expected = f.what + std::wstring(L"\r\n") + reason;
-      ok(text == expected, "the box says %s, expected %s", Quoted(text).c_str(), Quoted(expected).c_str());
+      const std::wstring text = Trimmed(message ? WindowText(message) : L"");
+      const std::wstring expected = what + std::wstring(L"\r\n") + SystemText(ERROR_NOT_ENOUGH_MEMORY);
+      ok(text == expected, "the box says %s, expected %s", text, expected);
       ok(!FindTopLevel(program.ProcessId(), kFormClass), "the window is shown as well");
       CloseBox(box);
     }
-    DWORD exitCode = 0;
-    if (ok(program.WaitForExit(kExitTimeoutMs, exitCode), "the process runs on after its error box")) {
-      ok(exitCode != 0, "it ended with status 0");
-    }
+    ExpectExit(program, true, "after its error box");
   }
 }
 
@@ -1225,12 +1207,17 @@ LRESULT SendPointing(const Program& program, HWND window, UINT message, WPARAM w
   return static_cast<LRESULT>(result.value_or(0));
 }
 
+std::vector<RECT> ControlRects(HWND form) {
+  std::vector<RECT> rects;
+  for (const ControlLayout& c : kControls) rects.push_back(RectInClient(GetDlgItem(form, c.id), form));
+  return rects;
+}
+
 // A move to a monitor at 1.5 times the DPI as Windows makes it (the frame asked of
 // WM_GETDPISCALEDSIZE, then WM_DPICHANGED with it), and back: the layout of the table at
 // each DPI, the text drawn at its size, and every control where it started.
-void CheckDpiChange(HWND form, const Program& program, int dpi) {
-  std::vector<RECT> before;
-  for (const ControlLayout& c : kControls) before.push_back(RectInClient(Control(form, c.id), form));
+void CheckDpiChange(const Form& form, const Program& program, int dpi) {
+  const std::vector<RECT> before = ControlRects(form);
   const RECT start = ScreenRect(form);
   for (const int to : {dpi * 3 / 2, dpi}) {
     Context context("WM_DPICHANGED to %d dpi", to);
@@ -1241,58 +1228,42 @@ void CheckDpiChange(HWND form, const Program& program, int dpi) {
     const POINT corner = to == dpi ? POINT{start.left, start.top} : POINT{0, 0};
     RECT suggested{corner.x, corner.y, corner.x + size.cx, corner.y + size.cy};
     SendPointing(program, form, kWmDpiChanged, MAKEWPARAM(to, to), suggested);
-    RECT client{};
-    GetClientRect(form, &client);
-    ok(client.right == TwipsToPixels(ui::kClientWidthTwips, to) && client.bottom == TwipsToPixels(ui::kClientHeightTwips, to),
-       "client area %ldx%ld", client.right, client.bottom);
-    for (const ControlLayout& c : kControls) {
-      const RECT at = RectInClient(Control(form, c.id), form);
-      const int left = TwipsToPixels(c.left, to), top = TwipsToPixels(c.top, to);
-      const int width = c.kind == ControlKind::Label ? ui::LabelWidthPixels(c, TextWidth(c.text, to), to)
-                                                     : TwipsToPixels(c.width, to);
-      const RECT designed{left, top, left + width, top + TwipsToPixels(c.height, to)};
-      ok(EqualRect(&at, &designed), "%s at (%ld,%ld)-(%ld,%ld), designed (%ld,%ld)-(%ld,%ld)", Utf8(c.name).c_str(),
-         at.left, at.top, at.right, at.bottom, designed.left, designed.top, designed.right, designed.bottom);
-    }
+    ExpectDesignedClient(form, to);
+    ExpectDesignedLayout(form, to);
     SettledCapture(ScreenRect(form));
     CheckFonts(form, to);
   }
   const RECT end = ScreenRect(form);
   ok(EqualRect(&end, &start), "the window is not back where it started");
+  const std::vector<RECT> after = ControlRects(form);
   for (size_t i = 0; i < before.size(); ++i) {
-    const RECT now = RectInClient(Control(form, kControls[i].id), form);
-    ok(EqualRect(&now, &before[i]), "%s is not back where it started", Utf8(kControls[i].name).c_str());
+    ok(EqualRect(&after[i], &before[i]), "%s is not back where it started", Utf8(kControls[i].name));
   }
 }
 
 // Focus rectangles hidden, as in a dialog box, until the keyboard is used. Needs a
 // program the keyboard has not reached yet; leaves the focus in Text1.
-void CheckKeyboardCues(HWND form) {
+void CheckKeyboardCues(const Form& form) {
   Context context("focus cues");
-  HWND command1 = Control(form, kCommand1), text1 = Control(form, kText1);
-  const auto hidden = [&] { return (Send(command1, WM_QUERYUISTATE).value_or(0) & UISF_HIDEFOCUS) != 0; };
+  const auto hidden = [&] { return (Send(form.command1, WM_QUERYUISTATE).value_or(0) & UISF_HIDEFOCUS) != 0; };
   // The test-only build also shows that the window asks for it (CheckInTestBuild).
   constexpr char kNoUiState[] = "this Wine's DefWindowProc keeps no UI state: WM_QUERYUISTATE answers 0";
   const bool hiddenAtStart = hidden();
   todo_wine(kNoUiState, hiddenAtStart, "focus cues shown before any key was pressed");
-  Click(Centre(ScreenRect(command1)));
-  WaitForFocus(form, command1);
+  FocusByClick(form, form.command1);
   todo_wine(kNoUiState, hidden(), "focus cues shown after a click");
-  // Pictures with the pointer off the button, which would draw it hot.
-  const RECT frame = ScreenRect(form);
-  MoveMouse({frame.right + 20, frame.bottom + 20});
-  const Image clicked = SettledCapture(ScreenRect(command1));
-  for (const HWND next : {Control(form, kText2), text1, command1}) {
+  MoveMouse(OffWindow(form));  // pictures with the pointer off the button, which would draw it hot
+  const Image clicked = SettledCapture(ScreenRect(form.command1));
+  for (const HWND next : {form.text2, form.text1, form.command1}) {
     PressKey(VK_TAB);
     WaitForFocus(form, next);
   }
   if (hiddenAtStart) ok(!hidden(), "still hidden after Tab");
   std::string difference;
   todo_wine("Wine's button draws its focus rectangle whatever the UI state",
-            !SameImage(clicked, SettledCapture(ScreenRect(command1)), difference),
+            !SameImage(clicked, SettledCapture(ScreenRect(form.command1)), difference),
             "Command1 looks the same focused by a click and by Tab");
-  Click(Centre(ScreenRect(text1)));
-  WaitForFocus(form, text1);
+  FocusByClick(form, form.text1);
 }
 
 // The test-only build tells how the window set up its UI state, sees high contrast while
@@ -1302,81 +1273,72 @@ void CheckInTestBuild(const Options& options) {
   if (options.faulty.empty()) return;
   Context context("the test-only build");
   Program program;
-  HWND form = Launch(program, options.faulty, kFormClass);
+  const Form form{Launch(program, options.faulty, kFormClass)};
   if (!form) return;
-  ok(GetPropW(form, L"TarvikTestUiState") == reinterpret_cast<HANDLE>(MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL)),
-     "the window did not initialise its UI state as a dialog box does, but sent %p", GetPropW(form, L"TarvikTestUiState"));
-  HWND label3 = Control(form, kLabel3);
+  const auto answer = [&](const wchar_t* name) { return reinterpret_cast<INT_PTR>(GetPropW(form, name)); };
+  ok(answer(L"TarvikTestUiState") == MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL),
+     "the window did not initialise its UI state as a dialog box does, but sent %p",
+     GetPropW(form, L"TarvikTestUiState"));
   const uint32_t hotLight = FromColorRef(GetSysColor(COLOR_HOTLIGHT));
-  const auto drawnIn = [&](uint32_t colour) {
-    return WaitFor([&] {
-      const Image shot = CaptureScreen(VisiblePart(label3));
-      return std::count(shot.pixels.begin(), shot.pixels.end(), colour) > 20;
-    }, kReactTimeoutMs);
-  };
-  const struct {
-    bool on;
-    UINT message;
-    WPARAM wParam;
-    uint32_t colour;
-  } themes[] = {
+  const std::tuple<bool, UINT, WPARAM, uint32_t> themes[] = {
       {true, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, hotLight},  // a contrast theme chosen
       {false, WM_SYSCOLORCHANGE, 0, kLinkBlue},                 // and left: pure blue again
   };
-  HANDLE highContrast = nullptr;
-  for (const auto& theme : themes) {
-    Context theming("high contrast %s, told by %s", theme.on ? "on" : "off", theme.on ? "WM_SETTINGCHANGE" : "WM_SYSCOLORCHANGE");
-    if (theme.on) highContrast = CreateEventW(nullptr, TRUE, FALSE, L"TarvikTestHighContrast");
-    else CloseHandle(highContrast);
+  Owned<HANDLE, CloseHandle> highContrast;  // the test-only build's contrast theme, while it is held
+  for (const auto& [on, message, wParam, colour] : themes) {
+    Context theming("high contrast %s, told by %s", on ? "on" : "off", on ? "WM_SETTINGCHANGE" : "WM_SYSCOLORCHANGE");
+    HANDLE held = on ? CreateEventW(nullptr, TRUE, FALSE, L"TarvikTestHighContrast") : nullptr;
+    highContrast = Owned<HANDLE, CloseHandle>(held);
     // Sent, as the system sends it: a WM_SETTINGCHANGE may carry a pointer, so it cannot be posted.
-    Send(form, theme.message, theme.wParam, 0, kReactTimeoutMs, SMTO_NORMAL);
-    ok(hotLight != kLinkBlue && drawnIn(theme.colour), "the link is not drawn in %06x (COLOR_HOTLIGHT %06x)",
-       theme.colour, hotLight);
+    Send(form, message, wParam, 0, kReactTimeoutMs, SMTO_NORMAL);
+    const auto drawnIn = [&, colour = colour] { return Count(CaptureScreen(VisiblePart(form.label3)), colour) > 20; };
+    ok(hotLight != kLinkBlue && Soon(drawnIn), "the link is not drawn in %06x (COLOR_HOTLIGHT %06x)", colour, hotLight);
   }
 
   Context link("Label3 to an accessibility client");
   PostThreadMessageW(GetWindowThreadProcessId(form, nullptr), RegisterWindowMessageW(L"TarvikTestCheckLink"), 0, 0);
-  const auto answer = [&](const wchar_t* name) { return reinterpret_cast<INT_PTR>(GetPropW(form, name)); };
-  ok(WaitFor([&] { return answer(L"TarvikTestLinkRole") != 0; }, kReactTimeoutMs), "no answer in the program");
-  ok(answer(L"TarvikTestLinkRole") == ROLE_SYSTEM_LINK, "role %ld in the program", static_cast<long>(answer(L"TarvikTestLinkRole")));
-  ok(answer(L"TarvikTestLinkShortcut") == 1, "its keyboard shortcut is not \"F1\" in the program");
-  ok(answer(L"TarvikTestLinkName") == 1, "its name is not \"About\" in the program");
+  ok(Soon([&] { return answer(L"TarvikTestLinkRole") != 0; }), "no answer in the program");
+  const std::tuple<const wchar_t*, INT_PTR, const char*> answers[] = {
+      {L"TarvikTestLinkRole", ROLE_SYSTEM_LINK, "its role is not ROLE_SYSTEM_LINK"},
+      {L"TarvikTestLinkShortcut", 1, "its keyboard shortcut is not \"F1\""},
+      {L"TarvikTestLinkName", 1, "its name is not \"About\""}};
+  for (const auto& [property, expected, what] : answers) {
+    ok(answer(property) == expected, "%s in the program (%ld)", what, static_cast<long>(answer(property)));
+  }
   // And from this process, as a screen reader asks, through the answer marshalled here.
   VARIANT role{};
   BSTR shortcut = nullptr;
-  AskAccessible(label3, [&](IAccessible* accessible, VARIANT self) {
+  AskAccessible(form.label3, [&](IAccessible* accessible, VARIANT self) {
     accessible->get_accRole(self, &role);
     accessible->get_accKeyboardShortcut(self, &shortcut);
   });
   const Owned<BSTR, SysFreeString> owned(shortcut);
   ok(role.vt == VT_I4 && role.lVal == ROLE_SYSTEM_LINK, "role %ld from the driver", role.lVal);
   ok(shortcut && shortcut == std::wstring(L"F1"), "keyboard shortcut %s from the driver",
-     shortcut ? Quoted(shortcut).c_str() : "none");
+     shortcut ? Quoted(shortcut) : "none");
   CloseAndCheckExit(program, form, false);
 }
 
 // A few hundred random actions of a user, each waited for by what it does; after each,
 // the window runs, keeps its size, shows at most one credits box and is enabled
 // whenever none is shown, and "Work out" shows the number of what Text1 holds.
-void CheckRandomInput(HWND form, const Program& program, int dpi, unsigned seed) {
+void CheckRandomInput(const Form& form, const Program& program, int dpi, unsigned seed) {
   Context context("random input from seed %u", seed);
   std::mt19937 random(seed);
-  HWND text1 = Control(form, kText1), text2 = Control(form, kText2), command1 = Control(form, kCommand1);
-  HWND label3 = Control(form, kLabel3);
   const wchar_t kTyped[] = L"aZ09@.-_ \u00e9\u00c4\u00df\u0416\u20ac\u00ff";
   const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
   const auto box = [&] { return WaitForCreditsBox(form, 0); };
   const auto worksOut = [&](const std::function<void()>& trigger) {
     const WorkedOut got = WorkOut(form, trigger);
-    return got.arrived && got.text == ExpectedNumber(WindowText(text1));
+    return got.arrived && got.text == ExpectedNumber(WindowText(form.text1));
   };
   EnsureForeground(form);
-  const int failuresBefore = FailureCount();
-  for (int step = 0; step < 200 && FailureCount() == failuresBefore; ++step) {
+  const int failuresBefore = Counts().failures;
+  for (int step = 0; step < 200 && Counts().failures == failuresBefore; ++step) {
     HWND focus = FocusOf(form);
-    const bool edit = focus == text1 || focus == text2;
+    const bool edit = focus == form.text1 || focus == form.text2;
     const int action = pick(8);
-    Context stepContext("step %d, action %d, %s", step, action, InputState(form).c_str());
+    Context stepContext("step %d, action %d, %s", step, action, InputState(form));
     if (action <= 1 && edit) {  // typing or a paste, wherever the selection is
       std::wstring insert(1, kTyped[pick(static_cast<int>(wcslen(kTyped)))]);
       if (action == 1) insert = std::wstring(pick(20), kTyped[pick(5)]) + insert;
@@ -1385,21 +1347,19 @@ void CheckRandomInput(HWND form, const Program& program, int dpi, unsigned seed)
       expected.replace(LOWORD(selection), HIWORD(selection) - LOWORD(selection), insert);
       if (action == 1 && PutOnClipboard(insert)) PressChord(VK_CONTROL, 'V');
       else TypeText(insert);
-      ok(WaitForText(focus, expected), "%s holds %s, expected %s", NAME(focus), Quoted(WindowText(focus)).c_str(),
-         Quoted(expected).c_str());
+      ExpectText(focus, expected, action == 1 ? "a paste" : "typing");
     } else if (action == 2) {  // Tab round the three stops
-      const HWND next = focus == text1 ? command1 : focus == command1 ? text2 : text1;
       PressKey(VK_TAB);
-      ok(WaitForFocus(form, next), "Tab went to %s", NAME(FocusOf(form)));
-    } else if (action == 3 && focus == command1) {  // Space or Enter on the button
+      ExpectFocus(form, focus == form.text1 ? form.command1 : focus == form.command1 ? form.text2 : form.text1, "Tab");
+    } else if (action == 3 && focus == form.command1) {  // Space or Enter on the button
       const WORD key = pick(2) ? VK_SPACE : VK_RETURN;
-      ok(worksOut([&] { PressKey(key); }), "Text2 shows %s", Quoted(WindowText(text2)).c_str());
+      ok(worksOut([&] { PressKey(key); }), "Text2 shows %s", WindowText(form.text2));
     } else if (action == 4) {  // F1, twice, then Escape or Enter closes the one box
       PressKey(VK_F1);
       PressKey(VK_F1);
       ok(WaitForCreditsBox(form) != nullptr, "F1 shows no credits box");
       PressKey(pick(2) ? VK_ESCAPE : VK_RETURN);
-      ok(WaitFor([&] { return !box() && IsWindowEnabled(form); }, kReactTimeoutMs), "a box is still shown");
+      ok(Soon([&] { return !box() && IsWindowEnabled(form); }), "a box is still shown");
     } else if (action == 5 || action == 6) {  // a click anywhere, or a press on "About" dragged off it
       const RECT client = ClientOnScreen(form);
       POINT at{client.left + pick(client.right - client.left), client.top + pick(client.bottom - client.top)};
@@ -1411,51 +1371,43 @@ void CheckRandomInput(HWND form, const Program& program, int dpi, unsigned seed)
         }
       };
       if (action == 6) {
-        const POINT about{ScreenRect(label3).left + 2, ScreenRect(label3).top + 2};
-        MoveMouse(about);
-        MouseButtons(about, {MOUSEEVENTF_LEFTDOWN});
-        ok(WaitFor([&] { return InputOf(form).hwndCapture == label3; }, kReactTimeoutMs), "About took no capture");
         at = {client.left + 1, client.bottom - 2};
         hit = nullptr;
-        MoveMouse(at);
-        MouseButtons(at, {MOUSEEVENTF_LEFTUP});
-        ok(WaitFor([&] { return InputOf(form).hwndCapture == nullptr; }, kReactTimeoutMs), "About kept the capture");
-      } else if (hit == command1) {
-        ok(worksOut(click), "Text2 shows %s", Quoted(WindowText(text2)).c_str());
+        PressAboutAndDragOff(form, {ScreenRect(form.label3).left + 2, ScreenRect(form.label3).top + 2}, at);
+      } else if (hit == form.command1) {
+        ok(worksOut(click), "Text2 shows %s", WindowText(form.text2));
       } else {
         click();
       }
       // A click on an edit box's border leaves the focus where it was.
       RECT inside = ClientOnScreen(hit ? hit : form);
-      if ((hit == text1 || hit == text2) && PtInRect(&inside, at)) {
-        ok(WaitForFocus(form, hit), "a click on %s at (%ld,%ld) left the focus on %s", NAME(hit), inClient.x,
-           inClient.y, NAME(FocusOf(form)));
+      if ((hit == form.text1 || hit == form.text2) && PtInRect(&inside, at)) {
+        ExpectFocus(form, hit, Say("a click at (%ld,%ld)", inClient.x, inClient.y));
       }
-      if (hit == label3 && ok(WaitForCreditsBox(form) != nullptr, "no credits box")) {
+      if (hit == form.label3 && ok(WaitForCreditsBox(form) != nullptr, "no credits box")) {
         PressKey(VK_ESCAPE);
-        WaitFor([&] { return !box(); }, kReactTimeoutMs);
+        Soon([&] { return !box(); });
       }
     } else {  // Escape anywhere, or Enter in a box: nothing happens
       PressKey(edit && pick(2) ? VK_RETURN : VK_ESCAPE);
     }
     const HWND opened = CreditsBoxOpened(form);
     if (action == 6) ok(!opened, "a press dragged off About opened the box");
-    RECT client{};
-    GetClientRect(form, &client);
     ok(program.Running() && IsWindow(form), "the program ended");
-    ok(client.right == TwipsToPixels(ui::kClientWidthTwips, dpi) && client.bottom == TwipsToPixels(ui::kClientHeightTwips, dpi),
-       "client area %ldx%ld", client.right, client.bottom);
+    ExpectDesignedClient(form, dpi);
     ok(!box() == (IsWindowEnabled(form) != FALSE), "the window is %s with %s credits box",
        IsWindowEnabled(form) ? "enabled" : "disabled", box() ? "a" : "no");
   }
-  if (FailureCount() != failuresBefore) Note("random input failed: rerun with --seed %u", seed);
+  if (Counts().failures != failuresBefore) Note("random input failed: rerun with --seed %u", seed);
 }
 
 // One run: the program started once, and the steps of the suite done to its window.
 struct Run {
   const Options& options;
+  int dpi;
+  unsigned seed;
   Program program;
-  HWND form = nullptr;
+  Form form;
 };
 
 enum Suite : unsigned { kFull = 1, kLayout = 2, kDemo = 4, kAll = kFull | kLayout | kDemo };
@@ -1469,18 +1421,18 @@ struct Step {
 // In order; each suite does the steps that name it.
 constexpr Step kSteps[] = {
     {kAll, false, [](Run& r) { r.form = StartTarvik(r.program, r.options); }},
-    {kFull | kLayout, true, [](Run& r) { CheckFrame(r.form, r.options.dpi); }},
-    {kFull | kLayout, true, [](Run& r) { CheckControls(r.form, r.options.dpi); }},
-    {kFull, true, [](Run& r) { CheckNeverMaximised(r.form, r.options.dpi); }},
+    {kFull | kLayout, true, [](Run& r) { CheckFrame(r.form, r.dpi); }},
+    {kFull | kLayout, true, [](Run& r) { CheckControls(r.form, r.dpi); }},
+    {kFull, true, [](Run& r) { CheckNeverMaximised(r.form, r.dpi); }},
     {kFull | kLayout, true, [](Run& r) { EnsureForeground(r.form); }},
     {kFull, true, [](Run& r) { CheckKeyboardCues(r.form); }},
     {kFull, true, [](Run& r) { CheckKeyboard(r.form); }},
     {kFull | kLayout, true, [](Run& r) { CheckTitleBarIcon(r.form, r.options.tarvik); }},
-    {kFull | kLayout, true, [](Run& r) { CheckFonts(r.form, r.options.dpi); }},
-    {kFull | kLayout, true, [](Run& r) { CheckDpiChange(r.form, r.program, r.options.dpi); }},
+    {kFull | kLayout, true, [](Run& r) { CheckFonts(r.form, r.dpi); }},
+    {kFull | kLayout, true, [](Run& r) { CheckDpiChange(r.form, r.program, r.dpi); }},
     {kFull | kLayout, true, [](Run& r) { CheckLinkLabel(r.form); }},
     {kFull, true, [](Run& r) { CheckLinkCursor(r.form); }},
-    {kFull, true, [](Run& r) { CheckWorkOut(r.form, r.options.dpi); }},
+    {kFull, true, [](Run& r) { CheckWorkOut(r.form, r.dpi); }},
     {kFull, true, [](Run& r) { CheckLongAddress(r.form, 1 << 20); }},
     // Under Wine the edit control repaints its whole line, all 16 Mi units of it, when
     // the click takes the focus away, and that takes seconds.
@@ -1488,39 +1440,34 @@ constexpr Step kSteps[] = {
     {kFull, true, [](Run& r) { CheckAbout(r.form); }},
     {kFull, true, [](Run& r) { CheckNoLeaks(r.form, r.program); }},
     {kFull, true, [](Run& r) { CheckHugeSetText(r.form, r.program); }},
-    {kFull, true, [](Run& r) { CheckRandomInput(r.form, r.program, r.options.dpi, r.options.seed); }},
-    {kAll, true, [](Run& r) { FillIn(r.form, r.options.demo ? r.options.demoAddress : L"someone@example.com"); }},
+    {kFull, true, [](Run& r) { CheckRandomInput(r.form, r.program, r.dpi, r.seed); }},
+    {kAll, true, [](Run& r) { FillIn(r.form, r.options.demo.empty() ? L"someone@example.com" : r.options.demo); }},
     {kAll, true, [](Run& r) { SaveScreenshot(r.form, r.options.screenshot); }},
     {kAll, true, [](Run& r) { CloseAndCheckExit(r.program, r.form, false); }},
     {kFull, false, [](Run& r) {
        Program program;
-       if (HWND form = StartTarvik(program, r.options)) CloseAndCheckExit(program, form, true);
+       if (const Form form = StartTarvik(program, r.options)) CloseAndCheckExit(program, form, true);
      }},
-    {kFull, false, [](Run& r) { CheckShowModes(r.options); }},
+    {kFull, false, [](Run& r) { CheckShowModes(r.options, r.dpi); }},
     {kFull, false, [](Run& r) { CheckFailedStartups(r.options); }},
     {kFull, false, [](Run& r) { CheckInTestBuild(r.options); }},
     {kFull, false, [](Run& r) { TimeStartup(r.options); }},
 };
 
-bool ParseOptions(int argc, wchar_t** argv, Options& options) {
+// Every option but --not-wine takes a value.
+bool ParseOptions(int argc, wchar_t** argv, Options& o) {
+  const std::pair<std::wstring_view, std::wstring*> named[] = {
+      {L"--tarvik", &o.tarvik},       {L"--minimal", &o.minimal}, {L"--faulty", &o.faulty},
+      {L"--screenshot", &o.screenshot}, {L"--suite", &o.suite},   {L"--x-pointer", &o.xPointer},
+      {L"--known-answers", &o.knownAnswers}, {L"--dpi", &o.dpi},  {L"--seed", &o.seed},
+      {L"--demo", &o.demo}};
   for (int i = 1; i < argc; ++i) {
-    const std::wstring arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (arg == L"--not-wine") options.notWine = true;
-    else if (!hasValue) return false;
-    else if (arg == L"--tarvik") options.tarvik = argv[++i];
-    else if (arg == L"--minimal") options.minimal = argv[++i];
-    else if (arg == L"--faulty") options.faulty = argv[++i];
-    else if (arg == L"--screenshot") options.screenshot = argv[++i];
-    else if (arg == L"--suite") options.suite = argv[++i];
-    else if (arg == L"--x-pointer") options.xPointer = argv[++i];
-    else if (arg == L"--known-answers") options.knownAnswers = argv[++i];
-    else if (arg == L"--dpi") options.dpi = _wtoi(argv[++i]);
-    else if (arg == L"--seed") options.seed = static_cast<unsigned>(_wtoi64(argv[++i]));
-    else if (arg == L"--demo") options.demo = true, options.demoAddress = argv[++i];
-    else return false;
+    const auto option = std::find_if(std::begin(named), std::end(named), [&](auto& n) { return n.first == argv[i]; });
+    if (argv[i] == std::wstring_view(L"--not-wine")) o.notWine = true;
+    else if (option == std::end(named) || i + 1 == argc) return false;
+    else *option->second = argv[++i];
   }
-  return !options.tarvik.empty() && options.dpi >= 0 && (options.suite == L"full" || options.suite == L"layout");
+  return !o.tarvik.empty() && _wtoi(o.dpi.c_str()) >= 0 && (o.suite == L"full" || o.suite == L"layout");
 }
 
 }  // namespace
@@ -1542,21 +1489,22 @@ int wmain(int argc, wchar_t** argv) {
   if (options.notWine) TreatAsNotWine();
   if (!options.xPointer.empty()) UseXPointer(options.xPointer);
   const int systemDpi = GetDeviceCaps(tarvik::ui::ScopedScreenDC().Get(), LOGPIXELSY);
-  if (options.dpi == 0) options.dpi = systemDpi;
-  const Suite suite = options.demo ? kDemo : options.suite == L"full" ? kFull : kLayout;
+  // By default, whatever the system runs at, and random input from the clock.
+  const int dpi = _wtoi(options.dpi.c_str()) > 0 ? _wtoi(options.dpi.c_str()) : systemDpi;
+  const unsigned seed = options.seed.empty() ? GetTickCount() : static_cast<unsigned>(_wtoi64(options.seed.c_str()));
+  const Suite suite = !options.demo.empty() ? kDemo : options.suite == L"full" ? kFull : kLayout;
   if (suite != kDemo) {
-    Note("%s suite at %d dpi%s", Utf8(options.suite).c_str(), options.dpi, UnderWine() ? ", under Wine" : "");
-    ok(systemDpi == options.dpi, "the system runs at %d dpi, the run expects %d", systemDpi, options.dpi);
+    Note("%s suite at %d dpi%s", Utf8(options.suite), dpi, UnderWine() ? ", under Wine" : "");
+    ok(systemDpi == dpi, "the system runs at %d dpi, the run expects %d", systemDpi, dpi);
   }
   if (suite == kFull || !options.knownAnswers.empty()) {
     knownAnswers = tarvik::test::ReadKnownAnswers(Utf8(options.knownAnswers));
-    ok(!knownAnswers.empty(), "no known answers in %s", Utf8(options.knownAnswers).c_str());
+    ok(!knownAnswers.empty(), "no known answers in %s", Utf8(options.knownAnswers));
   }
-
-  Run run{options, {}, nullptr};
+  Run run{options, dpi, seed, {}, {}};
   for (const Step& step : kSteps) {
     if ((step.suites & suite) && (run.form || !step.onForm)) step.act(run);
   }
-  Note("%d checks, %d failures, %d expected gaps", CheckCount(), FailureCount(), GapCount());
-  return FailureCount() ? 1 : 0;
+  Note("%d checks, %d failures, %d expected gaps", Counts().checks, Counts().failures, Counts().gaps);
+  return Counts().failures ? 1 : 0;
 }
