@@ -24,12 +24,6 @@ void EachWindow(const Visit& visit, HWND parent = nullptr) {
   parent ? EnumChildWindows(parent, VisitWindow, param) : EnumWindows(VisitWindow, param);
 }
 
-DWORD ProcessOf(HWND window) {
-  DWORD processId = 0;
-  GetWindowThreadProcessId(window, &processId);
-  return processId;
-}
-
 // A top-level window of the process with that class, owned by `owner` unless that is
 // none, shown unless `hiddenToo`.
 HWND FindWindowOf(DWORD processId, const wchar_t* className, std::optional<HWND> owner, bool hiddenToo) {
@@ -113,6 +107,12 @@ long GdiTableEntries(HANDLE process) {
 std::wstring xPointer;
 
 }  // namespace
+
+DWORD ProcessOf(HWND window) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  return processId;
+}
 
 Program::~Program() {
   if (!info_.hProcess) return;
@@ -206,9 +206,14 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
-RECT RectInClient(HWND window, HWND parent) {
+RECT ScreenRect(HWND window) {
   RECT rect{};
   GetWindowRect(window, &rect);
+  return rect;
+}
+
+RECT RectInClient(HWND window, HWND parent) {
+  RECT rect = ScreenRect(window);
   MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
   return rect;
 }
@@ -220,11 +225,14 @@ RECT ClientOnScreen(HWND window) {
   return rect;
 }
 
-HWND FocusOf(HWND anyWindowOfThread) {
+GUITHREADINFO InputOf(HWND anyWindowOfThread) {
   GUITHREADINFO info{};
   info.cbSize = sizeof(info);
-  return GetGUIThreadInfo(GetWindowThreadProcessId(anyWindowOfThread, nullptr), &info) ? info.hwndFocus : nullptr;
+  GetGUIThreadInfo(GetWindowThreadProcessId(anyWindowOfThread, nullptr), &info);
+  return info;
 }
+
+HWND FocusOf(HWND anyWindowOfThread) { return InputOf(anyWindowOfThread).hwndFocus; }
 
 void PressKey(WORD virtualKey) { PressKeys({virtualKey}); }
 void PressChord(WORD modifier, WORD virtualKey) { PressKeys({modifier, virtualKey}); }

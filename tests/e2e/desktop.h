@@ -95,15 +95,23 @@ HWND FindTopLevel(DWORD processId, const wchar_t* className);
 /// A visible top-level window of the process with that class and owner, or null.
 HWND FindOwnedWindow(DWORD processId, const wchar_t* className, HWND owner);
 
+/// The process that owns the window.
+DWORD ProcessOf(HWND window);
+
 std::wstring ClassName(HWND window);
 /// WM_GETTEXT through a bounded send, so a hung program fails a check instead of the run.
 std::wstring WindowText(HWND window);
+/// The window's rectangle on the screen, frame and all.
+RECT ScreenRect(HWND window);
 /// The window's rectangle relative to the client area of `parent`.
 RECT RectInClient(HWND window, HWND parent);
 /// The client area in screen coordinates.
 RECT ClientOnScreen(HWND window);
 inline POINT Centre(const RECT& rect) { return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
 
+/// Where the input of the thread that owns the window goes (focus, active window,
+/// capture), in whatever process; all null if the system cannot say.
+GUITHREADINFO InputOf(HWND anyWindowOfThread);
 /// The keyboard focus of the thread that owns the window, in whatever process.
 HWND FocusOf(HWND anyWindowOfThread);
 

@@ -118,18 +118,6 @@ const ControlLayout& Layout(int id) {
   return *std::find_if(kControls.begin(), kControls.end(), [&](auto& c) { return c.id == id; });
 }
 
-DWORD ProcessOf(HWND window) {
-  DWORD processId = 0;
-  GetWindowThreadProcessId(window, &processId);
-  return processId;
-}
-
-RECT ScreenRect(HWND window) {
-  RECT rect{};
-  GetWindowRect(window, &rect);
-  return rect;
-}
-
 POINT CentreOf(HWND window) { return Centre(ScreenRect(window)); }
 
 // Outside the window's frame, where the pointer draws nothing hot.
@@ -174,13 +162,6 @@ std::string Name(HWND window) {
 }
 
 // Where the input goes, for messages about focus.
-GUITHREADINFO InputOf(HWND form) {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof(info);
-  GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &info);
-  return info;
-}
-
 std::string InputState(HWND form) {
   const GUITHREADINFO info = InputOf(form);
   HWND foreground = GetForegroundWindow();
@@ -358,9 +339,7 @@ std::string SettledXPointer(const std::string& unlike, const std::function<void(
 template <typename F>
 auto WithFont(const wchar_t* face, int height, F f) {
   const ui::ScopedScreenDC screen;
-  const ui::ScopedFont font(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                        DEFAULT_PITCH | FF_DONTCARE, face));
+  const ui::ScopedFont font = FontOf(face, height);
   const HGDIOBJ previous = SelectObject(screen.Get(), font.Get());
   const auto result = f(screen.Get());
   SelectObject(screen.Get(), previous);

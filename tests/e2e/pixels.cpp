@@ -39,12 +39,16 @@ Image Ink(const Image& image, uint32_t background) {
   return Crop(image, box);
 }
 
+ui::ScopedFont FontOf(const wchar_t* face, int height, bool underline) {
+  return ui::ScopedFont(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, underline, FALSE, DEFAULT_CHARSET,
+                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                    DEFAULT_PITCH | FF_DONTCARE, face));
+}
+
 Image RenderText(const std::wstring& text, const wchar_t* face, int height, bool underline,
                  uint32_t colour, uint32_t background, int width, int boxHeight) {
   test::Dib canvas(width, boxHeight, background);
-  const ui::ScopedFont font(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, underline, FALSE, DEFAULT_CHARSET,
-                                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                        DEFAULT_PITCH | FF_DONTCARE, face));
+  const ui::ScopedFont font = FontOf(face, height, underline);
   HGDIOBJ previous = SelectObject(canvas.Dc(), font.Get());
   SetTextColor(canvas.Dc(), test::ToColorRef(colour));
   SetBkMode(canvas.Dc(), TRANSPARENT);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/scoped_gdi.h"
+
 namespace tarvik::e2e {
 
 /// Pixels as 0x00RRGGBB, row by row from the top.
@@ -34,6 +36,9 @@ Image Ink(const Image& image, uint32_t background);
 
 /// A sub-rectangle of the image, clipped to it.
 Image Crop(const Image& image, RECT part);
+
+/// The font GDI picks for that face and height, as a control asks for it.
+ui::ScopedFont FontOf(const wchar_t* face, int height, bool underline = false);
 
 /// Text as a static control draws it, in the given face, height, underline and
 /// colour, on the background colour, in a box of the given size.
