@@ -33,46 +33,6 @@ std::vector<std::size_t> Cuts(std::size_t size, int step, uint32_t state) {
   return cuts;
 }
 
-// Unicode's table of well-formed UTF-8 byte sequences, one row per range of first bytes.
-struct Row {
-  unsigned char first, last;
-  int length;
-  unsigned char low[3], high[3];  // the range of each later byte
-};
-constexpr Row kRows[] = {
-    {0x00, 0x7F, 1, {}, {}},
-    {0xC2, 0xDF, 2, {0x80}, {0xBF}},
-    {0xE0, 0xE0, 3, {0xA0, 0x80}, {0xBF, 0xBF}},
-    {0xE1, 0xEC, 3, {0x80, 0x80}, {0xBF, 0xBF}},
-    {0xED, 0xED, 3, {0x80, 0x80}, {0x9F, 0xBF}},
-    {0xEE, 0xEF, 3, {0x80, 0x80}, {0xBF, 0xBF}},
-    {0xF0, 0xF0, 4, {0x90, 0x80, 0x80}, {0xBF, 0xBF, 0xBF}},
-    {0xF1, 0xF3, 4, {0x80, 0x80, 0x80}, {0xBF, 0xBF, 0xBF}},
-    {0xF4, 0xF4, 4, {0x80, 0x80, 0x80}, {0x8F, 0xBF, 0xBF}},
-};
-
-// Decodes a whole line; on an ill-formed sequence returns nothing, with its offset.
-std::optional<std::u16string> ReferenceDecode(std::string_view bytes, std::size_t& errorAt) {
-  std::u16string units;
-  for (std::size_t i = 0; i < bytes.size();) {
-    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[i + k]); };
-    const auto in = [&](const Row& r) { return at(0) >= r.first && at(0) <= r.last; };
-    const Row* row = std::find_if(std::begin(kRows), std::end(kRows), in);
-    bool good = row != std::end(kRows) && bytes.size() - i >= static_cast<std::size_t>(row->length);
-    for (int k = 1; good && k < row->length; ++k) good = at(k) >= row->low[k - 1] && at(k) <= row->high[k - 1];
-    if (!good) {
-      errorAt = i;
-      return std::nullopt;
-    }
-    // The payload bits: what the first byte keeps below its length marker, six per later byte.
-    char32_t c = at(0) & (row->length == 1 ? 0x7F : 0x7F >> row->length);
-    for (int k = 1; k < row->length; ++k) c = c * 64 + (at(k) - 0x80);
-    tarvik::test::AppendUtf16(c, units);
-    i += row->length;
-  }
-  return units;
-}
-
 // What the tool should say: the status is 1 after any message.
 struct Result {
   std::string out, err;
@@ -88,7 +48,7 @@ Result Reference(std::string_view input) {
     if (line.ends_with('\r')) line.remove_suffix(1);
     const std::size_t skipped = number == 1 && line.starts_with("\xEF\xBB\xBF") ? 3 : 0;
     std::size_t errorAt = 0;
-    if (const auto units = ReferenceDecode(line.substr(skipped), errorAt)) {
+    if (const auto units = tarvik::test::ReferenceUtf16(line.substr(skipped), errorAt)) {
       const uint32_t id = tarvik::test::ReferenceFold(tarvik::text::LowerCase(*units), tarvik::text::CharacterCode);
       result.lines.emplace_back(line.substr(skipped), id);
       result.out += std::to_string(result.lines.back().second) + "\n";
@@ -126,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   // The decoder alone, the input taken as one text, each piece in a buffer of its own
   // exact size: the tool reads from a larger block, where reading too far goes unseen.
   std::size_t expectedError = 0, error = 0;
-  const auto units = ReferenceDecode(input, expectedError);
+  const auto units = tarvik::test::ReferenceUtf16(input, expectedError);
   const auto decoded = tarvik::cli::testing::DecodeInPieces(input, Cuts(input.size(), 2, seed | 1), &error);
   Check(decoded == units, "decoder's result", 2);
   Check(decoded || error == expectedError, "decoder's error offset", 2);

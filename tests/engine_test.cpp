@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <iterator>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -25,11 +26,20 @@ constexpr uint32_t kSignBit = 0x80000000u, kMax = 0x7FFFFFFFu;
 uint32_t ReferenceFold(const std::u16string& text) { return test::ReferenceFold(text::LowerCase(text), text::CharacterCode); }
 
 // A text of 0 to `longest` units, each drawn by `draw`.
-template <typename Text = std::u16string>
-Text RandomText(std::mt19937& random, int longest, const auto& draw) {
-  Text text(std::uniform_int_distribution<size_t>(0, longest)(random), 0);
-  for (auto& c : text) c = static_cast<typename Text::value_type>(draw());
+std::u16string RandomText(std::mt19937& random, int longest, const auto& draw) {
+  std::u16string text(std::uniform_int_distribution<size_t>(0, longest)(random), 0);
+  for (auto& c : text) c = static_cast<char16_t>(draw());
   return text;
+}
+
+// The engine against `reference` on `count` random texts of units from `lowest` to `highest`.
+void ExpectRandomTexts(uint32_t seed, int count, int longest, int lowest, int highest, const auto& reference) {
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int> unit(lowest, highest);
+  for (int i = 0; i < count; ++i) {
+    const std::u16string address = RandomText(random, longest, [&] { return unit(random); });
+    ASSERT_EQ(Narrow(WorkOutIdNumber(address)), std::to_string(reference(address))) << "address " << test::Hex(address);
+  }
 }
 
 // The fold's two steps as 32-bit patterns, across every boundary of the sign and the carry.
@@ -123,24 +133,13 @@ TEST(WorkOutIdNumber, GivesTheKnownAnswers) {
 TEST(WorkOutIdNumber, AgreesWithAReferenceFoldOnRandomAsciiTexts) {
   // Printable ASCII has the same code in every ANSI code page, and only A-Z change
   // case, so the reference needs nothing from the text layer here.
-  std::mt19937 random(101);
-  std::uniform_int_distribution<int> printable(0x20, 0x7E);
-  for (int i = 0; i < 3000; ++i) {
-    const std::string address = RandomText<std::string>(random, 80, [&] { return printable(random); });
-    ASSERT_EQ(Narrow(WorkOutIdNumber(U16(address))), std::to_string(test::ReferenceFoldOfAscii(address)))
-        << "address \"" << address << '"';
-  }
+  ExpectRandomTexts(101, 3000, 80, 0x20, 0x7E, [](const auto& text) { return test::ReferenceFoldOfAscii(text); });
 }
 
 TEST(WorkOutIdNumber, AgreesWithAReferenceFoldOnRandomUnicodeTexts) {
   // Any UTF-16 unit, lone surrogate halves included: the engine must fold whatever
   // the text layer reports, and render it unsigned.
-  std::mt19937 random(7);
-  std::uniform_int_distribution<int> unit(0, 0xFFFF);
-  for (int i = 0; i < 2000; ++i) {
-    const std::u16string address = RandomText(random, 40, [&] { return unit(random); });
-    ASSERT_EQ(Narrow(WorkOutIdNumber(address)), std::to_string(ReferenceFold(address))) << "text number " << i;
-  }
+  ExpectRandomTexts(7, 2000, 40, 0, 0xFFFF, ReferenceFold);
 }
 
 TEST(IdFold, PiecesSplitAnywhereFoldLikeTheWholeText) {
@@ -170,18 +169,18 @@ TEST(IdFold, PiecesSplitAnywhereFoldLikeTheWholeText) {
 }
 
 TEST(IdFold, AsciiRunsFoldLikeTheReferenceAndStopAtALineEndOrANonAsciiByte) {
-  // Every kernel this processor runs against the byte-wise fold, and that against the
-  // reference: random lengths across several windows, every alignment, a stop of each
-  // kind at a random place or none, and a value carried in from an earlier piece. The
+  // Every kernel this processor runs, the byte-wise one first, against the reference:
+  // random lengths across several windows, every alignment, a stop of each kind at a
+  // random place or none, from 0 and from a value carried in from an earlier piece. The
   // bytes sit at the very end of their allocation, so a load past `end` is caught.
-  detail::AsciiRunKernel kernels[3];
-  const size_t kernelCount = detail::AsciiRunKernels(kernels);
+  detail::AsciiRunKernel kernelRoom[3];
+  const std::span kernels(kernelRoom, detail::AsciiRunKernels(kernelRoom));
   ASSERT_EQ(std::string(kernels[0].name), "bytewise");
-  for (size_t k = 0; k < kernelCount; ++k) {
+  for (const detail::AsciiRunKernel& kernel : kernels) {
     uint32_t h = 7;  // an empty text, as an empty view gives it, changes nothing
-    ASSERT_EQ(kernels[k].fold(h, nullptr, nullptr), nullptr) << kernels[k].name;
-    ASSERT_EQ(kernels[k].foldUnits(h, nullptr, nullptr), nullptr) << kernels[k].name;
-    ASSERT_EQ(h, 7u) << kernels[k].name;
+    ASSERT_EQ(kernel.fold(h, nullptr, nullptr), nullptr) << kernel.name;
+    ASSERT_EQ(kernel.foldUnits(h, nullptr, nullptr), nullptr) << kernel.name;
+    ASSERT_EQ(h, 7u) << kernel.name;
   }
   std::mt19937 random(14);
   std::uniform_int_distribution<int> length(0, 200), ascii(0, 0x7F), stop(0, 3), offset(0, 31);
@@ -198,30 +197,23 @@ TEST(IdFold, AsciiRunsFoldLikeTheReferenceAndStopAtALineEndOrANonAsciiByte) {
     if (at < size) buffer[start + at] = stops[stop(random)];
     const char* bytes = buffer.data() + start;
     const size_t kept = std::min(at, size);
-
-    uint32_t expected = 0;
-    ASSERT_EQ(detail::FoldAsciiRunBytewise(expected, bytes, bytes + size), bytes + kept) << "text number " << i;
-    ASSERT_EQ(expected, ReferenceFold(U16(std::string_view(bytes, kept)))) << "text number " << i;
-    const uint32_t carried = any(random);
-    expected = carried;
-    detail::FoldAsciiRunBytewise(expected, bytes, bytes + size);
     // The same as UTF-16 units, where CR and LF are no stops but every unit past ASCII
     // is, those that narrowing to bytes could take for ASCII above all.
     std::vector<char16_t> unitBuffer(buffer.begin(), buffer.end());
     const char16_t nonAscii[] = {0x80, 0xFF, 0x100, 0x7FFF, 0x8000, 0xFFFF};
     if (at < size) unitBuffer[start + at] = nonAscii[static_cast<size_t>(at) % std::size(nonAscii)];
     const char16_t* units = unitBuffer.data() + start;
-    uint32_t expectedForUnits = carried;
-    ASSERT_EQ(detail::FoldAsciiUnitsUnitwise(expectedForUnits, units, units + size), units + kept) << "text " << i;
-    ASSERT_EQ(expectedForUnits, expected) << "text number " << i;
-    for (size_t k = 1; k < kernelCount; ++k) {
-      uint32_t h = carried, hForUnits = carried;
-      ASSERT_EQ(kernels[k].fold(h, bytes, bytes + size), bytes + kept) << kernels[k].name << ", text number " << i;
-      ASSERT_EQ(kernels[k].foldUnits(hForUnits, units, units + size), units + kept)
-          << kernels[k].name << ", text number " << i;
-      ASSERT_EQ(h, expected) << kernels[k].name << ", text number " << i << ", " << size << " bytes from offset "
-                             << start << ", stop at " << at;
-      ASSERT_EQ(hForUnits, expected) << kernels[k].name << " on units, text number " << i;
+    for (const uint32_t carried : {0u, any(random)}) {
+      const uint32_t expected = test::ReferenceFoldOfAscii(std::string_view(bytes, kept), carried);
+      for (const detail::AsciiRunKernel& kernel : kernels) {
+        SCOPED_TRACE(std::string(kernel.name) + ", text number " + std::to_string(i) + ": " + std::to_string(size) +
+                     " bytes from offset " + std::to_string(start) + ", stop at " + std::to_string(at));
+        uint32_t h = carried, hForUnits = carried;
+        ASSERT_EQ(kernel.fold(h, bytes, bytes + size), bytes + kept);
+        ASSERT_EQ(kernel.foldUnits(hForUnits, units, units + size), units + kept);
+        ASSERT_EQ(h, expected) << "carried in: " << carried;
+        ASSERT_EQ(hForUnits, expected) << "on units, carried in: " << carried;
+      }
     }
     fold.Restart();
     ASSERT_EQ(fold.AddAsciiRun(bytes, bytes + size), bytes + kept) << "text number " << i;

@@ -33,11 +33,6 @@ class InCodePage : public testing::Test {
 };
 using CodePage1252 = InCodePage<1252>;
 
-void ExpectLowerCase(const std::u16string& text, const std::u16string& lower, const char* what) {
-  EXPECT_EQ(LowerCase(text), lower) << what << ": input " << Hex(text) << "\nexpected " << Hex(lower) << "\ngot "
-                                    << Hex(LowerCase(text));
-}
-
 struct CodeCase {
   char16_t unit;
   int32_t code;
@@ -70,53 +65,51 @@ void ExpectEveryUnit(int32_t lowest, int32_t highest) {
   }
 }
 
-TEST_F(CodePage1252, LowerCaseMapsEachUnitByTheSystemsRules) {
+TEST_F(CodePage1252, LowerCaseMapsEachUnitByTheSystemsRulesAndKeepsEverythingElse) {
   // Expected lower cases are Unicode's simple lower-case mappings.
-  struct Case { char16_t unit, lower; const char* what; };
-  const Case cases[] = {
-      {u'A', u'a', "first ASCII capital"},
-      {u'Z', u'z', "last ASCII capital"},
-      {u'@', u'@', "just below A: not a letter"},
-      {u'[', u'[', "just above Z: not a letter"},
-      {u'q', u'q', "already lower case"},
-      {u'7', u'7', "digit"},
-      {0x00C0, 0x00E0, "first Latin-1 capital, A grave"},
-      {0x00DE, 0x00FE, "last Latin-1 capital, thorn"},
-      {0x00D7, 0x00D7, "multiplication sign between the Latin-1 capitals"},
-      {0x00DF, 0x00DF, "sharp s is already lower case"},
-      {0x00B5, 0x00B5, "micro sign is already lower case"},
-      {0x0178, 0x00FF, "Y diaeresis: capital at 0x9F in 1252, lower case in Latin-1"},
-      {0x0160, 0x0161, "S caron, a letter of 1252's 0x80-0x9F block"},
-      {0x0152, 0x0153, "ligature OE, likewise"},
-      {0x0100, 0x0101, "A macron, Latin Extended-A"},
-      {0x0391, 0x03B1, "Greek alpha"},
-      {0x0414, 0x0434, "Cyrillic de"},
-      {0xFF21, 0xFF41, "fullwidth A"},
-      {0x20AC, 0x20AC, "euro sign is not a letter"},
-      {0xDC00, 0xDC00, "lone low surrogate half"},
-      {0xD800, 0xD800, "lone high surrogate half"},
-  };
-  std::u16string all, allLower;
-  for (const Case& c : cases) {
-    ExpectLowerCase(std::u16string(1, c.unit), std::u16string(1, c.lower), c.what);
-    all += c.unit;
-    allLower += c.lower;
-  }
-  // The same units in one text (the low half before the high one, so they make no
-  // pair): a text is lowered unit by unit, nothing shifts.
-  ExpectLowerCase(all, allLower, "all of them in one text");
-}
-
-TEST_F(CodePage1252, LowerCaseKeepsLengthAndEverythingButLetters) {
   struct Case { std::u16string text, lower; const char* what; };
   const Case cases[] = {
+      {u"A", u"a", "first ASCII capital"},
+      {u"Z", u"z", "last ASCII capital"},
+      {u"@", u"@", "just below A: not a letter"},
+      {u"[", u"[", "just above Z: not a letter"},
+      {u"q", u"q", "already lower case"},
+      {u"7", u"7", "digit"},
+      {u"\u00C0", u"\u00E0", "first Latin-1 capital, A grave"},
+      {u"\u00DE", u"\u00FE", "last Latin-1 capital, thorn"},
+      {u"\u00D7", u"\u00D7", "multiplication sign between the Latin-1 capitals"},
+      {u"\u00DF", u"\u00DF", "sharp s is already lower case"},
+      {u"\u00B5", u"\u00B5", "micro sign is already lower case"},
+      {u"\u0178", u"\u00FF", "Y diaeresis: capital at 0x9F in 1252, lower case in Latin-1"},
+      {u"\u0160", u"\u0161", "S caron, a letter of 1252's 0x80-0x9F block"},
+      {u"\u0152", u"\u0153", "ligature OE, likewise"},
+      {u"\u0100", u"\u0101", "A macron, Latin Extended-A"},
+      {u"\u0391", u"\u03B1", "Greek alpha"},
+      {u"\u0414", u"\u0434", "Cyrillic de"},
+      {u"\uFF21", u"\uFF41", "fullwidth A"},
+      {u"\u20AC", u"\u20AC", "euro sign is not a letter"},
+      {u"\xDC00", u"\xDC00", "lone low surrogate half"},
+      {u"\xD800", u"\xD800", "lone high surrogate half"},
+      // Texts keep their length, and everything in them but letters.
       {u"", u"", "empty text"},
       {u"John.Smith+Tag@Example-Mail.COM", u"john.smith+tag@example-mail.com", "an address"},
       {u"  A B  ", u"  a b  ", "spaces are not trimmed"},
       {std::u16string(u"A\0B", 3), std::u16string(u"a\0b", 3), "a NUL does not end the text"},
       {u"\u00C9COLE 1\u20AC", u"\u00E9cole 1\u20AC", "Latin-1 capital, digit and euro sign"},
   };
-  for (const Case& c : cases) ExpectLowerCase(c.text, c.lower, c.what);
+  const auto expectLowerCase = [](const Case& c) {
+    EXPECT_EQ(LowerCase(c.text), c.lower) << c.what << ": input " << Hex(c.text) << "\nexpected " << Hex(c.lower)
+                                          << "\ngot " << Hex(LowerCase(c.text));
+  };
+  // The same texts in one as well (the low half before the high one, so they make no
+  // pair): a text is lowered unit by unit, nothing shifts.
+  Case all{u"", u"", "all of them in one text"};
+  for (const Case& c : cases) {
+    expectLowerCase(c);
+    all.text += c.text;
+    all.lower += c.lower;
+  }
+  expectLowerCase(all);
 }
 
 TEST_F(CodePage1252, CharacterCodeFollowsTheCodePageAndItsBestFit) {

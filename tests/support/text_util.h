@@ -1,10 +1,13 @@
 // Small text helpers every suite shares, the end-to-end driver's too: ASCII widening and
-// narrowing, code points as UTF-16 and from UTF-8, and bytes and units spelt in hex for
-// failure messages. Test data only: the UTF-8 here is trusted, never validated.
+// narrowing, code points as UTF-16 and from UTF-8 (decoded by the reference, independent
+// of the product's decoder), and bytes and units spelt in hex for failure messages.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -45,18 +48,47 @@ inline void AppendUtf16(char32_t c, std::u16string& units) {
   }
 }
 
-/// Well-formed UTF-8 as UTF-16.
-inline std::u16string Utf16(std::string_view utf8) {
+/// UTF-8 decoded the slow, obvious way, one sequence at a time from Unicode's table of
+/// well-formed byte sequences: the UTF-16 units, or nothing and the offset of the first
+/// ill-formed sequence in `errorAt`. The reference the tool's decoding is held to.
+inline std::optional<std::u16string> ReferenceUtf16(std::string_view bytes, std::size_t& errorAt) {
+  // One row per range of first bytes: the sequence's length and the range of each later byte.
+  struct Row { unsigned char first, last; int length; unsigned char low[3], high[3]; };
+  static constexpr Row kRows[] = {
+      {0x00, 0x7F, 1, {}, {}},
+      {0xC2, 0xDF, 2, {0x80}, {0xBF}},
+      {0xE0, 0xE0, 3, {0xA0, 0x80}, {0xBF, 0xBF}},
+      {0xE1, 0xEC, 3, {0x80, 0x80}, {0xBF, 0xBF}},
+      {0xED, 0xED, 3, {0x80, 0x80}, {0x9F, 0xBF}},
+      {0xEE, 0xEF, 3, {0x80, 0x80}, {0xBF, 0xBF}},
+      {0xF0, 0xF0, 4, {0x90, 0x80, 0x80}, {0xBF, 0xBF, 0xBF}},
+      {0xF1, 0xF3, 4, {0x80, 0x80, 0x80}, {0xBF, 0xBF, 0xBF}},
+      {0xF4, 0xF4, 4, {0x80, 0x80, 0x80}, {0x8F, 0xBF, 0xBF}},
+  };
   std::u16string units;
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto lead = static_cast<unsigned char>(utf8[i]);
-    const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    char32_t c = lead & (0xFF >> (length + 1));
-    for (int k = 1; k < length; ++k) c = c << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    AppendUtf16(length == 1 ? lead : c, units);
-    i += static_cast<std::size_t>(length);
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[i + k]); };
+    const auto in = [&](const Row& r) { return at(0) >= r.first && at(0) <= r.last; };
+    const Row* row = std::find_if(std::begin(kRows), std::end(kRows), in);
+    bool good = row != std::end(kRows) && bytes.size() - i >= static_cast<std::size_t>(row->length);
+    for (int k = 1; good && k < row->length; ++k) good = at(k) >= row->low[k - 1] && at(k) <= row->high[k - 1];
+    if (!good) {
+      errorAt = i;
+      return std::nullopt;
+    }
+    // The payload bits: what the first byte keeps below its length marker, six per later byte.
+    char32_t c = at(0) & (row->length == 1 ? 0x7F : 0x7F >> row->length);
+    for (int k = 1; k < row->length; ++k) c = c * 64 + (at(k) - 0x80);
+    AppendUtf16(c, units);
+    i += static_cast<std::size_t>(row->length);
   }
   return units;
+}
+
+/// Well-formed UTF-8 as UTF-16 (test data, trusted: anything else gives nothing).
+inline std::u16string Utf16(std::string_view utf8) {
+  std::size_t errorAt = 0;
+  return ReferenceUtf16(utf8, errorAt).value_or(u"");
 }
 
 /// Bytes as "[E2 82 AC]", UTF-16 units as "[U+20AC U+0041]".
