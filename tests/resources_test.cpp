@@ -55,14 +55,9 @@ T ReadAt(const Bytes& bytes, size_t offset) {
   return value;
 }
 
-// Bytes in hexadecimal, in the file's order, four to a group.
+// Bytes in hexadecimal, in the file's order.
 std::wstring Hex(const void* data, size_t size) {
-  std::wstring hex;
-  for (size_t i = 0; i < size; ++i) {
-    const uint8_t byte = static_cast<const uint8_t*>(data)[i];
-    hex += std::wstring(i && i % 4 == 0 ? L" " : L"") + L"0123456789abcdef"[byte >> 4] + L"0123456789abcdef"[byte & 15];
-  }
-  return hex;
+  return Widen(test::Hex(std::string_view(static_cast<const char*>(data), size)));
 }
 
 using Catalogue = std::vector<std::pair<int, WORD>>;
@@ -98,28 +93,21 @@ class ProgramResources : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(resources_.Module()) << "cannot load " << TARVIK_EXE_PATH << ": error " << GetLastError();
+    ASSERT_TRUE(info_.Ok()) << "no version information in " << TARVIK_EXE_PATH << ": error " << GetLastError();
   }
 
   const ModuleResources resources_{TARVIK_EXE_PATH};
-  const test::VersionInfo info_{WindowsPath(TARVIK_EXE_PATH)};
+  const VersionInfo info_{WindowsPath(TARVIK_EXE_PATH)};
 };
 
-// What other programs read of the version resource.
-class VersionInfo : public ProgramResources {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(info_.Ok()) << "no version information in " << TARVIK_EXE_PATH << ": error " << GetLastError();
-  }
-};
-
-TEST_F(VersionInfo, FixedPartCarriesTheVersionForA32BitApplication) {
+TEST_F(ProgramResources, FixedPartCarriesTheVersionForA32BitApplication) {
   UINT length = 0;
   const void* fixed = info_.Query(L"\\", length);
   ASSERT_TRUE(fixed && length == sizeof(VS_FIXEDFILEINFO)) << "no VS_FIXEDFILEINFO under \\";
   EXPECT_EQ(Hex(fixed, length), Hex(&kFixed, sizeof kFixed)) << "VS_FIXEDFILEINFO, field by field";
 }
 
-TEST_F(VersionInfo, SpanishUnicodeTableHoldsEveryString) {
+TEST_F(ProgramResources, SpanishUnicodeTableHoldsEveryString) {
   for (const auto& [key, value] : kVersionStrings) EXPECT_EQ(info_.String(key), value) << Narrow(key);
   UINT length = 0;
   const void* translation = info_.Query(L"\\VarFileInfo\\Translation", length);

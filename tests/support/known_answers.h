@@ -38,17 +38,11 @@ inline std::vector<KnownAnswer> ReadKnownAnswers(const std::string& path) {
   return rows;
 }
 
-/// Reads as the identity: the items are codes already.
-struct AsCode {
-  template <typename T>
-  int64_t operator()(T code) const { return static_cast<int64_t>(code); }
-};
-
 /// The fold the slow, plain way: h = h * 101 + code, from 0, in a 64-bit accumulator
 /// reduced modulo 2^32 after every step, over codeOf(item) for each item (a code read
 /// as signed and wrapped, as the system's double-byte codes are).
-template <typename Items, typename CodeOf = AsCode>
-uint32_t ReferenceFold(const Items& items, CodeOf codeOf = {}, uint32_t start = 0) {
+template <typename Items, typename CodeOf>
+uint32_t ReferenceFold(const Items& items, CodeOf codeOf, uint32_t start = 0) {
   uint64_t h = start;
   for (const auto item : items) h = (h * 101 + static_cast<uint64_t>(codeOf(item))) % (uint64_t{1} << 32);
   return static_cast<uint32_t>(h);
