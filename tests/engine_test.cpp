@@ -204,13 +204,16 @@ TEST(IdFold, AsciiRunsFoldLikeTheReferenceAndStopAtALineEndOrANonAsciiByte) {
     for (const uint32_t carried : {0u, any(random)}) {
       const uint32_t expected = test::ReferenceFoldOfAscii(std::string_view(bytes, kept), carried);
       for (const detail::AsciiRunKernel& kernel : kernels) {
-        SCOPED_TRACE(std::string(kernel.name) + ", text number " + std::to_string(i) + ": " + std::to_string(size) +
-                     " bytes from offset " + std::to_string(start) + ", stop at " + std::to_string(at));
+        const auto where = [&] {
+          return std::string(kernel.name) + ", text number " + std::to_string(i) + ", " + std::to_string(size) +
+                 " bytes from offset " + std::to_string(start) + ", stop at " + std::to_string(at) + ", from " +
+                 std::to_string(carried);
+        };
         uint32_t h = carried, hForUnits = carried;
-        ASSERT_EQ(kernel.fold(h, bytes, bytes + size), bytes + kept);
-        ASSERT_EQ(kernel.foldUnits(hForUnits, units, units + size), units + kept);
-        ASSERT_EQ(h, expected) << "carried in: " << carried;
-        ASSERT_EQ(hForUnits, expected) << "on units, carried in: " << carried;
+        ASSERT_EQ(kernel.fold(h, bytes, bytes + size), bytes + kept) << where();
+        ASSERT_EQ(kernel.foldUnits(hForUnits, units, units + size), units + kept) << where() << ", on units";
+        ASSERT_EQ(h, expected) << where();
+        ASSERT_EQ(hForUnits, expected) << where() << ", on units";
       }
     }
     fold.Restart();
