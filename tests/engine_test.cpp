@@ -105,11 +105,13 @@ TEST(UnsignedText, ReadsTheBitPatternAsUnsignedAndWritesTheDigitsAlone) {
       {0xD9682F00, "3647483648", "leading zero in the low part"},
   };
   for (const Case& c : cases) {
-    std::string bytes(kMaxUnsignedDigits + 1, '#');
-    std::u16string units(kMaxUnsignedDigits + 1, u'#');
-    const size_t count = UnsignedText(c.n, bytes.data());
-    EXPECT_EQ(bytes.substr(0, count), c.text) << c.what << ": n = " << c.n;
-    EXPECT_EQ(units.substr(0, UnsignedText(c.n, units.data())), U16(c.text)) << c.what << ": n = " << c.n;
+    char bytes[kMaxUnsignedDigits + 1];
+    char16_t units[kMaxUnsignedDigits + 1];
+    std::fill(std::begin(bytes), std::end(bytes), '#');
+    std::fill(std::begin(units), std::end(units), u'#');
+    const size_t count = UnsignedText(c.n, bytes);
+    EXPECT_EQ(std::string_view(bytes, count), c.text) << c.what << ": n = " << c.n;
+    EXPECT_EQ(std::u16string_view(units, UnsignedText(c.n, units)), U16(c.text)) << c.what << ": n = " << c.n;
     EXPECT_TRUE(bytes[count] == '#' && units[count] == u'#') << c.n << ": wrote past its digits";
   }
 }
