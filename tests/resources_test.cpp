@@ -100,16 +100,14 @@ class ProgramResources : public ::testing::Test {
   const VersionInfo info_{WindowsPath(TARVIK_EXE_PATH)};
 };
 
-TEST_F(ProgramResources, FixedPartCarriesTheVersionForA32BitApplication) {
+// What other programs read of the version resource: the fixed part a 32-bit application
+// carries, and every string in the one Spanish Unicode table.
+TEST_F(ProgramResources, VersionInfoCarriesTheFixedPartAndTheSpanishUnicodeStrings) {
   UINT length = 0;
   const void* fixed = info_.Query(L"\\", length);
-  ASSERT_TRUE(fixed && length == sizeof(VS_FIXEDFILEINFO)) << "no VS_FIXEDFILEINFO under \\";
+  EXPECT_TRUE(fixed && length == sizeof(VS_FIXEDFILEINFO)) << "no VS_FIXEDFILEINFO under \\";
   EXPECT_EQ(Hex(fixed, length), Hex(&kFixed, sizeof kFixed)) << "VS_FIXEDFILEINFO, field by field";
-}
-
-TEST_F(ProgramResources, SpanishUnicodeTableHoldsEveryString) {
   for (const auto& [key, value] : kVersionStrings) EXPECT_EQ(info_.String(key), value) << Narrow(key);
-  UINT length = 0;
   const void* translation = info_.Query(L"\\VarFileInfo\\Translation", length);
   ASSERT_NE(translation, nullptr) << "no \\VarFileInfo\\Translation";
   EXPECT_EQ(Hex(translation, length), Hex(kTranslation, sizeof kTranslation)) << "one language and code page pair";
