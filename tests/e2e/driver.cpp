@@ -643,6 +643,7 @@ std::string XPointerImageOf(LPCWSTR cursor, const std::string& unlike) {
   UnregisterClassW(windowClass.lpszClassName, windowClass.hInstance);
   return image;
 }
+
 void CheckLinkCursor(const Form& form) {
   Context context("mouse pointer");
   // Each place is reached from one with another cursor: the text box's I-beam lies
@@ -962,7 +963,7 @@ std::wstring SystemText(DWORD error) {
   wchar_t text[512] = {};
   FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, 512, nullptr);
   std::wstring trimmed = text;
-  return trimmed.erase(trimmed.find_last_not_of(L" \t\r\n") + 1);
+  return trimmed.erase(trimmed.find_last_not_of(L"\r\n") + 1);
 }
 
 // --- Window states ------------------------------------------------------------------
@@ -985,6 +986,7 @@ void CheckNeverMaximised(HWND form, int dpi) {
     if (IsZoomed(form)) ShowWindow(form, SW_RESTORE);
   }
 }
+
 // --- Whole runs ---------------------------------------------------------------------
 
 struct Options {
