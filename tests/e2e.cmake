@@ -29,6 +29,7 @@ target_link_options(tarvik_e2e_minimal_window PRIVATE $<$<BOOL:${MINGW}>:-munico
 
 set(full_suite --minimal $<TARGET_FILE:tarvik_e2e_minimal_window> --faulty $<TARGET_FILE:tarvik_startup_fault>
   --known-answers ${CMAKE_CURRENT_SOURCE_DIR}/known_answers.tsv)
+file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/e2e)
 if(CMAKE_CROSSCOMPILING)
   # Under Wine the test brings its own X server and prefix: the DPI it sets and the
   # virtual desktop it asks for would otherwise reach the other Windows tests.
@@ -41,5 +42,4 @@ else()
   add_test(NAME e2e COMMAND tarvik_e2e_driver --tarvik $<TARGET_FILE:tarvik> ${full_suite}
     --screenshot ${CMAKE_CURRENT_BINARY_DIR}/e2e/tarvik-96dpi.png)
   set_tests_properties(e2e PROPERTIES RUN_SERIAL TRUE LABELS e2e)
-  file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/e2e)
 endif()
