@@ -7,8 +7,7 @@
 # either that part is skipped, saying so.
 set -uo pipefail
 (($# == 2)) || { echo "usage: packages.sh DEB ZIP (one of each)" >&2; exit 2; }
-deb=$(readlink -f "$1")
-zip=$(readlink -f "$2")
+deb=$(readlink -f "$1") zip=$(readlink -f "$2")
 
 . "$(dirname "$0")/support/checks.sh" packages
 installed= sudo=

@@ -20,8 +20,9 @@ std::string Utf8(std::wstring_view text);
 /// A string for messages: quoted, control characters escaped, long texts shortened.
 std::string Quoted(std::wstring_view text);
 
-/// What a conversion takes for an argument, as a letter: a string (any text, wide ones
-/// quoted), an integer of 4 or 8 bytes once promoted, a floating-point number, a pointer.
+/// The kind of conversion an argument of type T takes, as a letter: a string (any text,
+/// wide ones quoted), an integer of 4 or 8 bytes once promoted, a floating-point number,
+/// a pointer.
 template <typename T>
 constexpr char kTaken =
     std::is_convertible_v<const T&, std::string_view> || std::is_convertible_v<const T&, std::wstring_view> ? 's'
