@@ -11,8 +11,6 @@ add_dependencies(cli_test tarvik-id)
 if(NOT CMAKE_CROSSCOMPILING)
   return()
 endif()
-# Wine takes the ANSI code page from the locale; the numbers are code page 1252's.
-set_property(TEST cli_test APPEND PROPERTY ENVIRONMENT LC_ALL=C.UTF-8)
 target_compile_definitions(cli_test PRIVATE TARVIK_EXE_PATH="$<TARGET_FILE:tarvik>")
 target_link_libraries(cli_test PRIVATE version)
 add_dependencies(cli_test tarvik)

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <vector>
 
@@ -25,17 +23,6 @@ void Report(const char* file, int line, const char* verdict, const std::string& 
 }
 
 }  // namespace
-
-std::string Printf(const char* format, ...) {
-  va_list args, copy;
-  va_start(args, format);
-  va_copy(copy, args);
-  std::string text(std::max(std::vsnprintf(nullptr, 0, format, copy), 0), '\0');
-  va_end(copy);
-  std::vsnprintf(text.data(), text.size() + 1, format, args);
-  va_end(args);
-  return text;
-}
 
 bool Pass() {
   ++tally.checks;
@@ -84,12 +71,8 @@ std::string Quoted(std::wstring_view text) {
   constexpr size_t kShown = 60;
   std::wstring shown;
   for (const wchar_t unit : text.substr(0, kShown)) {
-    switch (unit) {
-      case L'\r': shown += L"\\r"; break;
-      case L'\n': shown += L"\\n"; break;
-      case L'\t': shown += L"\\t"; break;
-      default: shown += unit;
-    }
+    const size_t control = std::wstring_view(L"\r\n\t").find(unit);  // shown as \r, \n and \t
+    shown += control == std::wstring_view::npos ? std::wstring(1, unit) : std::wstring{L'\\', L"rnt"[control]};
   }
   std::string result = "\"" + Utf8(shown) + "\"";
   if (text.size() > kShown) result += "... (" + std::to_string(text.size()) + " units)";

@@ -2,9 +2,12 @@
 // failure with its own message and carries on, so one run shows every difference;
 // todo_wine(reason, condition, format, ...) marks what this Wine cannot answer yet.
 // Messages are printf formats in which a std::string fills a %s as it is and a wide
-// text fills it quoted, so that a failing text shows where it begins and ends.
+// text fills it quoted, so that a failing text shows where it begins and ends; the
+// compiler checks each conversion against its argument, as it would for printf itself.
 #pragma once
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -17,21 +20,52 @@ std::string Utf8(std::wstring_view text);
 /// A string for messages: quoted, control characters escaped, long texts shortened.
 std::string Quoted(std::wstring_view text);
 
-/// The format filled in by vsnprintf.
-std::string Printf(const char* format, ...);
+/// The kind of conversion an argument of type T takes, as a letter: a string (any text,
+/// wide ones quoted), an integer of 4 or 8 bytes once promoted, a floating-point number,
+/// a pointer.
+template <typename T>
+constexpr char kTaken =
+    std::is_convertible_v<const T&, std::string_view> || std::is_convertible_v<const T&, std::wstring_view> ? 's'
+    : std::is_integral_v<T> || std::is_enum_v<T> ? (sizeof(T) == 8 ? '8' : '4')
+    : std::is_floating_point_v<T> ? 'f' : std::is_pointer_v<T> ? 'p' : '?';
+void ConversionDoesNotFitItsArgument();  // never defined: a format's check that calls it fails the build
+
+/// A printf format checked as it is compiled: a conversion for each argument, in order,
+/// that takes it (%s; %c, %d, %i, %u, %x with h, l or ll; %e, %f, %g; %p).
+template <typename... Args>
+struct Format {
+  consteval Format(const char* format) : text(format) {  // implicit, so that a literal converts
+    const char taken[] = {kTaken<Args>..., '\0'};
+    const std::string_view conversions = "spcdiuxXeEfgG", takes = "sp444444fffff";
+    size_t next = 0;
+    for (const char* at = format; *at; ++at) {
+      if (*at != '%' || *++at == '%') continue;
+      while (std::string_view("-+ #0123456789.hl").find(*at) != std::string_view::npos) ++at;
+      const size_t conversion = conversions.find(*at);
+      char wanted = conversion < takes.size() ? takes[conversion] : '!';
+      if (wanted == '4' && at[-1] == 'l' && at[-2] == 'l') wanted = '8';
+      if (next == sizeof...(Args) || taken[next++] != wanted) ConversionDoesNotFitItsArgument();
+    }
+    if (next != sizeof...(Args)) ConversionDoesNotFitItsArgument();
+  }
+  const char* text;
+};
+
+/// An argument as printf takes it: a std::string's characters, a wide text quoted (held
+/// until the end of the call), anything else as it is.
+template <typename T> requires(!std::is_convertible_v<const T&, std::wstring_view>)
+const T& Printable(const T& arg, std::string&& = {}) { return arg; }
+inline const char* Printable(const std::string& text, std::string&& = {}) { return text.c_str(); }
+inline const char* Printable(std::wstring_view text, std::string&& quoted = {}) {
+  return (quoted = Quoted(text)).c_str();
+}
 
 /// The format filled in with the arguments as the messages take them (see above).
 template <typename... Args>
-std::string Say(const char* format, const Args&... args) {
-  [[maybe_unused]] const auto shown = [](const auto& arg) -> decltype(auto) {
-    if constexpr (std::is_convertible_v<decltype(arg), std::wstring_view>) return Quoted(arg);
-    else return (arg);
-  };
-  [[maybe_unused]] const auto passed = [](const auto& arg) {
-    if constexpr (std::is_same_v<std::decay_t<decltype(arg)>, std::string>) return arg.c_str();
-    else return arg;
-  };
-  return Printf(format, passed(shown(args))...);
+std::string Say(Format<std::type_identity_t<Args>...> format, const Args&... args) {
+  std::string text(std::max(std::snprintf(nullptr, 0, format.text, Printable(args)...), 0), '\0');
+  std::snprintf(text.data(), text.size() + 1, format.text, Printable(args)...);
+  return text;
 }
 
 /// Record one passed check (true), or one failed check with the context stack and the
@@ -52,7 +86,7 @@ void TreatAsNotWine();
 /// Prints a line that is neither a pass nor a failure (timings, preconditions).
 void Print(const std::string& line);
 template <typename... Args>
-void Note(const char* format, const Args&... args) {
+void Note(Format<std::type_identity_t<Args>...> format, const Args&... args) {
   Print(Say(format, args...));
 }
 
@@ -67,7 +101,7 @@ const Tally& Counts();
 class Context {
  public:
   template <typename... Args>
-  explicit Context(const char* format, const Args&... args) {
+  explicit Context(Format<std::type_identity_t<Args>...> format, const Args&... args) {
     Push(Say(format, args...));
   }
   ~Context();

@@ -14,8 +14,6 @@
 namespace tarvik::e2e {
 namespace {
 
-constexpr UINT kSendTimeoutMs = 5000;
-
 // Every top-level window, or every descendant of `parent`, to `visit` until it says stop.
 using Visit = std::function<bool(HWND)>;
 BOOL CALLBACK VisitWindow(HWND window, LPARAM visit) { return (*reinterpret_cast<const Visit*>(visit))(window); }
@@ -197,10 +195,10 @@ std::wstring ClassName(HWND window) {
 }
 
 std::wstring WindowText(HWND window) {
-  const auto length = Send(window, WM_GETTEXTLENGTH, 0, 0, kSendTimeoutMs);
+  const auto length = Send(window, WM_GETTEXTLENGTH);
   if (!length) return L"<no answer to WM_GETTEXTLENGTH>";
   std::wstring text(*length + 1, L'\0');
-  const auto copied = Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), kSendTimeoutMs);
+  const auto copied = Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
   if (!copied) return L"<no answer to WM_GETTEXT>";
   text.resize(*copied);
   return text;

@@ -7,10 +7,10 @@
 
 #include <functional>
 #include <initializer_list>
-#include <memory>
 #include <optional>
 #include <string>
-#include <type_traits>
+
+#include "ui/scoped_gdi.h"
 
 namespace tarvik::e2e {
 
@@ -18,18 +18,14 @@ namespace tarvik::e2e {
 /// hang, not the speed: each wait ends on what it waits to see.
 inline constexpr DWORD kReactTimeoutMs = 10000;
 
-/// Owns a handle that is not a GDI object (ui/scoped_gdi.h owns those) and frees it
-/// with `Free` on every way out of the scope; moved, never copied.
+/// Owns a handle that is not a GDI object and frees it with `Free` on every way out of
+/// the scope; moved, never copied: the window's own owner, with another way to free.
 template <auto Free>
 struct FreeWith {
   void operator()(auto handle) const { Free(handle); }
 };
 template <typename Handle, auto Free>
-class Owned : public std::unique_ptr<std::remove_pointer_t<Handle>, FreeWith<Free>> {
- public:
-  using std::unique_ptr<std::remove_pointer_t<Handle>, FreeWith<Free>>::unique_ptr;
-  Handle Get() const { return this->get(); }
-};
+using Owned = ui::ScopedGdiObject<Handle, FreeWith<Free>>;
 
 /// A message sent with a bounded wait, so that a hung program fails a check instead of
 /// the run: its result, or none if it was not answered in time.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <map>
 
+#include "check.h"
 #include "dib.h"
 #include "png.h"
 #include "ui/scoped_gdi.h"
@@ -61,18 +62,16 @@ Image RenderText(const std::wstring& text, const wchar_t* face, int height, bool
 
 bool SameImage(const Image& a, const Image& b, std::string& difference) {
   if (a.width != b.width || a.height != b.height) {
-    difference = "size " + std::to_string(a.width) + "x" + std::to_string(a.height) + " against " +
-                 std::to_string(b.width) + "x" + std::to_string(b.height);
+    difference = Say("size %dx%d against %dx%d", a.width, a.height, b.width, b.height);
     return false;
   }
-  const size_t first = std::mismatch(a.pixels.begin(), a.pixels.end(), b.pixels.begin()).first - a.pixels.begin();
-  if (first == a.pixels.size()) return true;
-  size_t differing = 0;
-  for (size_t i = first; i < a.pixels.size(); ++i) differing += a.pixels[i] != b.pixels[i];
-  char where[96];
-  std::snprintf(where, sizeof where, "first at (%d,%d): %06x against %06x", static_cast<int>(first % a.width),
-                static_cast<int>(first / a.width), a.pixels[first], b.pixels[first]);
-  difference = std::to_string(differing) + " pixels differ, " + where;
+  const auto [first, other] = std::mismatch(a.pixels.begin(), a.pixels.end(), b.pixels.begin());
+  if (first == a.pixels.end()) return true;
+  const int at = static_cast<int>(first - a.pixels.begin());
+  int differing = 0;
+  for (size_t i = at; i < a.pixels.size(); ++i) differing += a.pixels[i] != b.pixels[i];
+  difference = Say("%d pixels differ, first at (%d,%d): %06x against %06x", differing, at % a.width, at / a.width,
+                   *first, *other);
   return false;
 }
 

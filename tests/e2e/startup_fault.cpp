@@ -17,7 +17,6 @@
 namespace {
 
 constexpr DWORD kError = ERROR_NOT_ENOUGH_MEMORY;
-constexpr INT_PTR kText1Id = IDC_TEXT1;
 
 bool Faulty(const wchar_t* step) {
   wchar_t fault[32] = {};
@@ -35,7 +34,7 @@ ATOM WINAPI FaultyRegisterClassExW(const WNDCLASSEXW* windowClass) {
 HWND WINAPI FaultyCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR text, DWORD style, int x, int y,
                                   int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
   const bool text1 = !IS_INTRESOURCE(className) && _wcsicmp(className, L"EDIT") == 0 &&
-                     reinterpret_cast<INT_PTR>(menu) == kText1Id;
+                     reinterpret_cast<INT_PTR>(menu) == IDC_TEXT1;
   if ((Faulty(L"window") && !parent) || (Faulty(L"text1") && text1)) return SetLastError(kError), nullptr;
   return SYSTEM(L"user32.dll", CreateWindowExW)(exStyle, className, text, style, x, y, width, height, parent, menu,
                                                 instance, param);

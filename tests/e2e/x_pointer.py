@@ -12,7 +12,6 @@
 # X server can arrive after the next move and carry the pointer back; and Wine cannot
 # describe another process's cursor.
 import ctypes
-import ctypes.util
 import os
 import sys
 import zlib
@@ -26,25 +25,21 @@ class CursorImage(ctypes.Structure):
                 ("atom", c_ulong), ("name", c_char_p)]
 
 
-def library(name, soname):
-    return ctypes.CDLL(ctypes.util.find_library(name) or soname)
-
-
 # Every pointer goes to the libraries as a c_void_p, every other argument fits an int.
-x11 = library("X11", "libX11.so.6")
+x11 = ctypes.CDLL("libX11.so.6")
 x11.XOpenDisplay.restype = c_void_p
 
 
 def fake_motion(display, x, y):
     # Screen 0, the display's only one; delay 0: now. XSync returns once the server has done it.
-    if not library("Xtst", "libXtst.so.6").XTestFakeMotionEvent(display, 0, x, y, c_ulong(0)):
+    if not ctypes.CDLL("libXtst.so.6").XTestFakeMotionEvent(display, 0, x, y, c_ulong(0)):
         sys.exit("x_pointer: the X server has no XTEST")
     x11.XSync(display, 0)
     return "moved"
 
 
 def cursor_image(display):
-    xfixes = library("Xfixes", "libXfixes.so.3")
+    xfixes = ctypes.CDLL("libXfixes.so.3")
     xfixes.XFixesGetCursorImage.restype = POINTER(CursorImage)
     if not xfixes.XFixesQueryExtension(display, byref(c_int()), byref(c_int())):
         sys.exit("x_pointer: the X server has no XFIXES")
