@@ -2,7 +2,7 @@
 # Counts the test code: lines that are neither blank nor only a comment, per file and in
 # all, in the tracked files under tests/ and fuzz/ (the fuzz target tests the line
 # reader too); data files (.tsv, .json, .md, .txt) left out. Run from anywhere:
-#   python3 tests/count-lines.py
+#   python3 scripts/count-test-lines.py
 import os, subprocess
 
 os.chdir(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))

@@ -639,7 +639,7 @@ std::string XPointerImageOf(LPCWSTR cursor, const std::string& unlike) {
   MoveMouse({60, 60});
   // The window answers WM_SETCURSOR while the driver reads the pointer.
   const std::string image = SettledXPointer(unlike, [] { PumpMessages(0); });
-  reference.reset();
+  reference = {};  // destroyed before its class is unregistered
   UnregisterClassW(windowClass.lpszClassName, windowClass.hInstance);
   return image;
 }
