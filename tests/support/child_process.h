@@ -64,7 +64,9 @@ inline Outcome RunToEnd(const std::vector<std::string>& argv, std::string_view i
   std::wstring line;
   for (const std::string& argument : argv) line += (line.empty() ? L"" : L" ") + Quoted(argument);
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  STARTUPINFOW startup{.cb = sizeof(STARTUPINFOW), .dwFlags = STARTF_USESTDHANDLES};
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
   HANDLE* ends[3] = {&startup.hStdInput, &startup.hStdOutput, &startup.hStdError};
   for (int k = 0; k < 3; ++k) {
     *ends[k] = CreateFileW(WindowsPath(paths[k]).c_str(), k == 0 ? GENERIC_READ : GENERIC_WRITE,
