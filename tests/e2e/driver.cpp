@@ -848,22 +848,22 @@ void CheckLongAddress(const Form& form, size_t units) {
 
 // --- Message boxes: the credits and the errors --------------------------------------
 
-// The system icon a box shows, known by its drawing; waited for, as a box may be found
-// before it has drawn.
+// The system icon a box shows, known by its drawing against each of the system's icons,
+// drawn once; waited for, as a box may be found before it has drawn.
 std::string IconShown(HWND icon) {
   const std::pair<LPCWSTR, const char*> known[] = {
       {IDI_INFORMATION, "information"}, {IDI_ERROR, "error"}, {IDI_WARNING, "warning"}, {IDI_QUESTION, "question"}};
-  std::string name = "not one of the system's";
+  std::vector<Image> drawn;
+  for (const auto& [id, name] : known) drawn.push_back(OpaqueIcon(LoadIconW(nullptr, id), GetSystemMetrics(SM_CXICON)));
+  size_t found = drawn.size();
   Soon([&] {
     const Image shot = CaptureScreen(ScreenRect(icon));
-    const auto found = std::find_if(std::begin(known), std::end(known), [&](const auto& k) {
-      POINT where{};
-      return ContainsIcon(shot, OpaqueIcon(LoadIconW(nullptr, k.first), GetSystemMetrics(SM_CXICON)), where);
-    });
-    if (found != std::end(known)) name = found->second;
-    return found != std::end(known);
+    POINT where{};
+    found = std::find_if(drawn.begin(), drawn.end(), [&](const Image& i) { return ContainsIcon(shot, i, where); }) -
+            drawn.begin();
+    return found < drawn.size();
   });
-  return name;
+  return found < drawn.size() ? known[found].second : "not one of the system's";
 }
 
 // A message box as its user reads it, checked as one listing: its title, its message,
