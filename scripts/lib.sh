@@ -24,8 +24,9 @@ tarvik_interruptible() {
   mkdir -p "$tarvik_root/build"
   TMPDIR=$(mktemp -d "$tarvik_root/build/tmp.XXXXXX")
   # Wine's servers and services leave their session and their parent, but not their
-  # environment: this mark finds them all. A script's clean-up unsets it, so that what
-  # the clean-up starts (removing a package, say) is left to finish.
+  # environment: this mark finds them all. A script with a clean-up of its own (removing
+  # a package, say) runs it in its EXIT trap before tarvik_finish, so that it has ended
+  # before the run's processes are stopped.
   TARVIK_RUN=$tarvik_name-$$-$RANDOM$RANDOM
   export TMPDIR TARVIK_RUN
   trap tarvik_interrupted INT TERM
